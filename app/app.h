@@ -1,0 +1,19 @@
+// The date calculator: start-up, main loop and shut-down.
+#pragma once
+
+#include <cstdint>
+
+// Result of dispatch_event that ends the main loop.
+constexpr int DISPATCH_STOP = 0;
+
+// Brings the runtime up in its fixed order (locale, workspace, ... , PNG
+// decoder). argc/argv are the process's own; gtk_init may change them.
+void runtime_start(int* argc, char*** argv);
+
+// Shuts the runtime down in its fixed order; the workspace key is deleted
+// separately by workspace_end, last of all.
+void runtime_end();
+
+// The program: start-up, main loop until the window closes, shut-down.
+// Returns the exit status, always 0.
+int app_run(int* argc, char*** argv);

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Set-up for a fresh Debian 12 machine.
+#   scripts/setup.sh run   install what is missing, build, start the calculator
+#   scripts/setup.sh test  install what is missing, build, run the whole test suite
+# Without a display, both use a virtual one (Xvfb) that this script starts.
+set -euo pipefail
+
+mode=${1:-run}
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${TDA_BUILD_DIR:-$root/build}
+
+packages=(
+    build-essential cmake pkg-config
+    libgtk-3-dev libpng-dev zlib1g-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth xdotool x11-utils imagemagick openbox wmctrl libxtst-dev
+    fonts-ipafont-gothic
+    clang libclang-rt-14-dev valgrind strace
+)
+
+install_missing() {
+    local missing=() p
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "These packages are missing; install them as root, then run this again:"
+        echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}"
+        exit 1
+    fi
+    echo "Installing: ${missing[*]}"
+    apt-get update -q
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$build" -j "$(nproc)"
+}
+
+# Starts Xvfb on a free display number and exports DISPLAY; stops it on exit.
+xvfb_pid=
+start_virtual_display() {
+    local fdfile
+    fdfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null &
+    xvfb_pid=$!
+    local i
+    for i in $(seq 1 100); do
+        [ -s "$fdfile" ] && break
+        sleep 0.1
+    done
+    export DISPLAY=":$(head -n1 "$fdfile")"
+    rm -f "$fdfile"
+    trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
+}
+
+have_display() {
+    [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1
+}
+
+run_program() {
+    local exe="$build/tovamidaysafter"
+    if have_display; then
+        exec "$exe"
+    fi
+    echo "No display: starting the calculator on a virtual display."
+    start_virtual_display
+    "$exe" &
+    local pid=$! shot="$build/screenshot.png" wid="" i
+    for i in $(seq 1 100); do
+        kill -0 $pid 2>/dev/null || break
+        wid=$(xdotool search --onlyvisible --name '^TovamiDaysAfter$' 2>/dev/null | head -n1 || true)
+        [ -n "$wid" ] && break
+        sleep 0.1
+    done
+    if [ -n "$wid" ]; then
+        sleep 1
+        import -window root "$shot"
+        echo "Screenshot of the window: $shot"
+        wmctrl -i -c "$wid" 2>/dev/null || xdotool windowclose "$wid" 2>/dev/null || kill $pid
+    fi
+    local status=0
+    wait $pid || status=$?
+    echo "The calculator exited with status $status."
+    return $status
+}
+
+run_tests() {
+    have_display || start_virtual_display
+    (cd "$build" && ctest --output-on-failure -j "$(nproc)")
+}
+
+install_missing
+configure_and_build
+case "$mode" in
+    run) run_program ;;
+    test) run_tests ;;
+    *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
