@@ -1,0 +1,60 @@
+// Creators of the gadget kinds that the application places in its window:
+// text, button, combo box, editor and calendar. Each creator follows the
+// common creation protocol of the gadget model: it places its widgets in the
+// calling thread's current gadget list at (x, y), gives them the size
+// (width, height) and registers the gadget under `number`.
+//
+// Result of every creator: with AUTO_NUMBER the new gadget's id; with a
+// number, the gadget's main toolkit widget (as an integer; the caller already
+// knows the id); 0 when the first toolkit widget cannot be made. A number
+// that already names a gadget destroys that gadget first.
+// Creators take no lock: they run on the thread that holds the GDK lock.
+#pragma once
+
+#include "runtime/core/types.h"
+
+#include <cstdint>
+
+// Text gadget flags.
+constexpr std::int32_t TEXT_ALIGN_RIGHT = 1;   // label aligned x 1.0, y 0.0
+constexpr std::int32_t TEXT_ALIGN_CENTRE = 2;  // x 0.5, y 0.0 (TEXT_ALIGN_RIGHT wins)
+constexpr std::int32_t TEXT_FRAMED = 4;        // sunken frame around the label
+
+// Button gadget flags.
+constexpr std::int32_t BUTTON_ALIGN_RIGHT = 1; // caption x 1.0, y 0.5
+constexpr std::int32_t BUTTON_ALIGN_LEFT = 2;  // caption x 0.0, y 0.5 (BUTTON_ALIGN_RIGHT wins)
+constexpr std::int32_t BUTTON_TOGGLE = 4;      // toggle button
+constexpr std::int32_t BUTTON_WRAP = 16;       // caption wraps
+
+// Combo box gadget flags.
+constexpr std::int32_t COMBO_EDITABLE = 1;     // has an editable entry
+constexpr std::int32_t COMBO_LOWER_CASE = 2;   // item and entry texts to lower case
+constexpr std::int32_t COMBO_UPPER_CASE = 4;   // likewise to upper case
+constexpr std::int32_t COMBO_IMAGES = 8;       // items may carry an image
+
+// Editor gadget flags, also the attribute codes of its get/set_attribute slots.
+constexpr std::int32_t EDITOR_READ_ONLY = 1;   // the view rejects typing
+constexpr std::int32_t EDITOR_WORD_WRAP = 2;   // lines wrap at word boundaries
+
+// A fixed, wrapping label. `text` may be null (no text).
+ObjectId gadget_text_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
+                            std::int32_t height, const WideChar* text, std::int32_t flags = 0);
+
+// A push button, or a toggle button with BUTTON_TOGGLE; each click posts
+// EVENT_GADGET with SUBTYPE_LEFT_CLICK. `text` may be null.
+ObjectId gadget_button_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
+                              std::int32_t height, const WideChar* text, std::int32_t flags = 0);
+
+// A drop-down list of text items, with an entry when COMBO_EDITABLE is given.
+// A change of the selection by the user posts SUBTYPE_CHANGE.
+ObjectId gadget_combo_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
+                             std::int32_t height, std::int32_t flags = 0);
+
+// A multi-line text area with scroll bars; typing posts SUBTYPE_CHANGE.
+ObjectId gadget_editor_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
+                              std::int32_t height, std::int32_t flags = 0);
+
+// A month calendar showing `date` (a DateValue; 0 = today) selected; clicking a
+// day posts SUBTYPE_LEFT_CLICK. The gadget's state is the selected DateValue.
+ObjectId gadget_calendar_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
+                                std::int32_t height, std::int32_t date = 0);
