@@ -87,9 +87,39 @@ run_program() {
     return $status
 }
 
+# Test stages; each prints a header and stops the script on its first failure.
+stage() { printf '\n=== %s ===\n' "$*"; }
+
 run_tests() {
     have_display || start_virtual_display
-    (cd "$build" && ctest --output-on-failure -j "$(nproc)")
+    local jobs
+    jobs=$(nproc)
+
+    stage "Test suite"
+    (cd "$build" && ctest --output-on-failure -j "$jobs")
+
+    stage "Test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+    cmake -S "$root" -B "$build-asan" -DCMAKE_BUILD_TYPE=Debug -DTDA_SANITIZE=address >/dev/null
+    cmake --build "$build-asan" -j "$jobs"
+    (cd "$build-asan" &&
+        ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+        LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0 \
+        UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ctest --output-on-failure -j "$jobs")
+
+    stage "Threaded runtime tests under ThreadSanitizer"
+    cmake -S "$root" -B "$build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTDA_SANITIZE=thread >/dev/null
+    local threaded=(core_block_pool_test core_object_table_test event_event_queue_test core_thread_slots_test)
+    local t built=()
+    for t in "${threaded[@]}"; do
+        cmake --build "$build-tsan" -j "$jobs" --target "$t" >/dev/null && built+=("$t")
+    done
+    (cd "$build-tsan" && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R "^($(IFS='|'; echo "${built[*]}"))\$")
+
+    if [ -x "$root/fuzz/run.sh" ]; then
+        stage "Fuzzing smoke runs"
+        "$root/fuzz/run.sh" "${TDA_FUZZ_SECONDS:-30}"
+    fi
 }
 
 install_missing
