@@ -1,0 +1,369 @@
+// GUI test helpers: display, start-up, window manager, XTest input, pixels.
+#include "support/gui_support.h"
+
+#include "runtime/core/runtime_start.h"
+#include "runtime/core/wide_string.h"
+#include "runtime/event/event_queue.h"
+#include "runtime/event/event_wait.h"
+#include "runtime/font/font.h"
+#include "runtime/gadget/gadget.h"
+#include "runtime/window/window.h"
+#if __has_include("runtime/core/string_map.h")
+#include "runtime/core/string_map.h"
+#define TDA_HAVE_MAP_HOOKS 1
+#endif
+
+#include <gtk/gtk.h>
+#include <gdk/gdkx.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace tda_test {
+
+namespace {
+
+pid_t xvfb_pid = 0;
+pid_t openbox_pid = 0;
+bool started = false;
+
+int test_argc = 1;
+char test_arg0[] = "gui_test";
+char* test_argv_storage[] = {test_arg0, nullptr};
+char** test_argv = test_argv_storage;
+
+void stop_children() {
+    if (openbox_pid > 0) {
+        kill(openbox_pid, SIGTERM);
+        waitpid(openbox_pid, nullptr, 0);
+        openbox_pid = 0;
+    }
+    if (xvfb_pid > 0) {
+        kill(xvfb_pid, SIGTERM);
+        waitpid(xvfb_pid, nullptr, 0);
+        xvfb_pid = 0;
+    }
+}
+
+// Starts Xvfb on a free display number and sets $DISPLAY; false on failure.
+bool start_private_xvfb() {
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        close(fds[0]);
+        int devnull = open("/dev/null", O_WRONLY);
+        if (devnull >= 0) {
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+        }
+        std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    char buffer[32] = {};
+    std::size_t got = 0;
+    while (got < sizeof buffer - 1) {
+        ssize_t n = read(fds[0], buffer + got, sizeof buffer - 1 - got);
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+        if (std::memchr(buffer, '\n', got)) break;
+    }
+    close(fds[0]);
+    if (got == 0) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+        return false;
+    }
+    xvfb_pid = pid;
+    std::string display = ":" + std::string(buffer, std::strcspn(buffer, "\n"));
+    setenv("DISPLAY", display.c_str(), 1);
+    return true;
+}
+
+// Xlib and XTest entry points, taken from the libraries GDK already loaded
+// (the tests link no X library of their own).
+struct XCalls {
+    decltype(&XSync) sync = nullptr;
+    decltype(&XFlush) flush = nullptr;
+    decltype(&XStringToKeysym) string_to_keysym = nullptr;
+    decltype(&XKeysymToKeycode) keysym_to_keycode = nullptr;
+    decltype(&XTestFakeButtonEvent) fake_button = nullptr;
+    decltype(&XTestFakeMotionEvent) fake_motion = nullptr;
+    decltype(&XTestFakeKeyEvent) fake_key = nullptr;
+};
+
+const XCalls& x_calls() {
+    static XCalls calls = [] {
+        XCalls c;
+        void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_GLOBAL);
+        void* xtst = dlopen("libXtst.so.6", RTLD_NOW | RTLD_GLOBAL);
+        if (x11) {
+            c.sync = reinterpret_cast<decltype(c.sync)>(dlsym(x11, "XSync"));
+            c.flush = reinterpret_cast<decltype(c.flush)>(dlsym(x11, "XFlush"));
+            c.string_to_keysym = reinterpret_cast<decltype(c.string_to_keysym)>(dlsym(x11, "XStringToKeysym"));
+            c.keysym_to_keycode =
+                reinterpret_cast<decltype(c.keysym_to_keycode)>(dlsym(x11, "XKeysymToKeycode"));
+        }
+        if (xtst) {
+            c.fake_button = reinterpret_cast<decltype(c.fake_button)>(dlsym(xtst, "XTestFakeButtonEvent"));
+            c.fake_motion = reinterpret_cast<decltype(c.fake_motion)>(dlsym(xtst, "XTestFakeMotionEvent"));
+            c.fake_key = reinterpret_cast<decltype(c.fake_key)>(dlsym(xtst, "XTestFakeKeyEvent"));
+        }
+        return c;
+    }();
+    return calls;
+}
+
+Display* x_display() {
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display || !GDK_IS_X11_DISPLAY(display)) return nullptr;
+    return gdk_x11_display_get_xdisplay(display);
+}
+
+void x_sync() {
+    Display* d = x_display();
+    if (d && x_calls().sync) x_calls().sync(d, False);
+}
+
+void run_pending() {
+    for (int i = 0; i < 10000 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
+}
+
+bool window_manager_running() { return run_command("wmctrl -m >/dev/null 2>&1") == 0; }
+
+} // namespace
+
+int run_command(const std::string& command) {
+    int status = std::system(command.c_str());
+    if (status == -1 || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+void gui_runtime_start() {
+    if (started) return;
+    started = true;
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) start_private_xvfb();
+    std::atexit(stop_children);
+    runtime_args_set(&test_argc, &test_argv);
+    locale_init();
+    workspace_init();
+    gui_start();
+    font_init();
+#ifdef TDA_HAVE_MAP_HOOKS
+    map_hooks_init();
+#endif
+    event_queue_init();
+    window_init();
+    gadget_init();
+}
+
+bool window_manager_start() {
+    gui_runtime_start();
+    if (window_manager_running()) return true;
+    pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        int devnull = open("/dev/null", O_WRONLY);
+        if (devnull >= 0) {
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+        }
+        execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    openbox_pid = pid;
+    for (int i = 0; i < 100; ++i) {
+        if (window_manager_running()) {
+            settle(100);
+            return true;
+        }
+        if (waitpid(pid, nullptr, WNOHANG) == pid) {
+            openbox_pid = 0;
+            return false;
+        }
+        g_usleep(50000);
+    }
+    return false;
+}
+
+void window_manager_stop() {
+    if (openbox_pid > 0) {
+        kill(openbox_pid, SIGTERM);
+        waitpid(openbox_pid, nullptr, 0);
+        openbox_pid = 0;
+        settle(100);
+    }
+}
+
+void pump(int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        run_pending();
+        g_usleep(2000);
+    }
+    run_pending();
+}
+
+bool pump_until(const std::function<bool()>& done, int timeout_ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) return done();
+        x_sync();
+        run_pending();
+        g_usleep(2000);
+    }
+    return true;
+}
+
+void settle(int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    do {
+        gdk_flush();
+        x_sync();
+        run_pending();
+        g_usleep(5000);
+    } while (std::chrono::steady_clock::now() < end);
+    run_pending();
+}
+
+bool widget_screen_origin(GtkWidget* widget, int* x, int* y) {
+    if (!widget || !gtk_widget_get_realized(widget)) return false;
+    GtkWidget* top = gtk_widget_get_toplevel(widget);
+    GdkWindow* top_window = gtk_widget_get_window(top);
+    if (!top_window) return false;
+    int wx = 0, wy = 0;
+    if (!gtk_widget_translate_coordinates(widget, top, 0, 0, &wx, &wy)) return false;
+    int ox = 0, oy = 0;
+    gdk_window_get_origin(top_window, &ox, &oy);
+    *x = ox + wx;
+    *y = oy + wy;
+    return true;
+}
+
+Pixel screen_pixel(int x, int y) {
+    Pixel p{-1, -1, -1};
+    GdkWindow* root = gdk_get_default_root_window();
+    GdkPixbuf* pixbuf = gdk_pixbuf_get_from_window(root, x, y, 1, 1);
+    if (!pixbuf) return p;
+    const guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
+    p = Pixel{pixels[0], pixels[1], pixels[2]};
+    g_object_unref(pixbuf);
+    return p;
+}
+
+void xtest_move(int x, int y) {
+    Display* d = x_display();
+    if (!d || !x_calls().fake_motion) return;
+    x_calls().fake_motion(d, -1, x, y, CurrentTime);
+    x_sync();
+}
+
+void xtest_button(int button, bool press) {
+    Display* d = x_display();
+    if (!d || !x_calls().fake_button) return;
+    x_calls().fake_button(d, static_cast<unsigned>(button), press ? True : False, CurrentTime);
+    x_sync();
+}
+
+void xtest_click(int x, int y, int button) {
+    xtest_move(x, y);
+    settle(30);
+    xtest_button(button, true);
+    settle(20);
+    xtest_button(button, false);
+    settle(30);
+}
+
+void xtest_double_click(int x, int y, int button) {
+    xtest_move(x, y);
+    settle(30);
+    for (int i = 0; i < 2; ++i) {
+        xtest_button(button, true);
+        xtest_button(button, false);
+    }
+    settle(50);
+}
+
+void xtest_key_down(const char* keysym_name, bool press) {
+    Display* d = x_display();
+    const XCalls& c = x_calls();
+    if (!d || !c.fake_key || !c.string_to_keysym || !c.keysym_to_keycode) return;
+    KeySym sym = c.string_to_keysym(keysym_name);
+    if (sym == NoSymbol) return;
+    KeyCode code = c.keysym_to_keycode(d, sym);
+    if (code == 0) return;
+    c.fake_key(d, code, press ? True : False, CurrentTime);
+    x_sync();
+}
+
+void xtest_key(const char* keysym_name) {
+    xtest_key_down(keysym_name, true);
+    xtest_key_down(keysym_name, false);
+    settle(10);
+}
+
+void xtest_type(const std::string& ascii) {
+    for (char ch : ascii) {
+        if (ch == ' ') {
+            xtest_key("space");
+            continue;
+        }
+        char name[2] = {static_cast<char>(g_ascii_tolower(ch)), 0};
+        bool shift = g_ascii_isupper(ch);
+        if (shift) xtest_key_down("Shift_L", true);
+        xtest_key(name);
+        if (shift) xtest_key_down("Shift_L", false);
+    }
+    settle(50);
+}
+
+void click_widget(GtkWidget* widget, int button) {
+    int x = 0, y = 0;
+    if (!widget_screen_origin(widget, &x, &y)) return;
+    GtkAllocation a;
+    gtk_widget_get_allocation(widget, &a);
+    xtest_click(x + a.width / 2, y + a.height / 2, button);
+}
+
+std::vector<TakenEvent> drain_events() {
+    run_pending();
+    std::vector<TakenEvent> out;
+    while (event_take() != 0)
+        out.push_back(TakenEvent{event_type(), event_gadget(), event_window(), event_subtype()});
+    return out;
+}
+
+void discard_events() {
+    run_pending();
+    while (event_take() != 0) {
+    }
+}
+
+int count_events(const std::vector<TakenEvent>& events, std::int64_t type, std::int64_t subtype) {
+    int n = 0;
+    for (const TakenEvent& e : events)
+        if (e.type == type && (subtype == -2 || e.subtype == subtype)) ++n;
+    return n;
+}
+
+bool screenshot(const std::string& path) {
+    settle(100);
+    return run_command("import -window root '" + path + "' >/dev/null 2>&1") == 0;
+}
+
+} // namespace tda_test
