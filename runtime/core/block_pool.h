@@ -55,8 +55,9 @@ struct SharedPoolEntry {
 // Creates a pool of elements of element_size bytes whose new chunks hold
 // between minimum and maximum elements. With POOL_SHARED, returns the
 // registered pool of equal stride and flags (adding a use) or registers a new
-// one. Null on allocation failure or a negative size. A minimum below 1 is
-// taken as 1 and a maximum below the minimum as the minimum.
+// one. Null on allocation failure, or for a negative element size or one above
+// 2^31 - 1 bytes. A minimum below 1 is taken as 1 and a maximum below the
+// minimum as the minimum.
 BlockPool* pool_create(std::int64_t element_size, std::int32_t minimum, std::int32_t maximum, std::int32_t flags);
 
 // Takes an element (contents undefined); null when no memory is left even for

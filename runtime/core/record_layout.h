@@ -85,9 +85,9 @@ const ContainerHooks& container_hooks();
 // destination must hold valid (zeroed or initialised) managed fields.
 void layout_copy(void* destination, std::int64_t size, const RecordLayout* layout, const void* source);
 
-// Releases the managed fields of a record: frees its strings (the field words
-// are left as they are) and destroys its containers. Null record or layout:
-// nothing.
+// Releases the managed fields of a record: frees its strings and destroys its
+// containers, leaving those fields null so that a second clear or a later copy
+// into the record frees nothing twice. Null record or layout: nothing.
 void layout_clear(void* record, const RecordLayout* layout);
 
 // Creates the container fields of a zeroed record in place. Strings need
