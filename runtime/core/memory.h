@@ -18,6 +18,10 @@ void* mem_alloc(std::size_t size);
 // block is untouched (still owned by the caller). A null block allocates.
 void* mem_realloc_zeroed(void* block, std::size_t old_size, std::size_t new_size);
 
+// realloc(block, new_size) without zero fill; null on failure with the old
+// block untouched. A null block allocates.
+void* mem_realloc(void* block, std::size_t new_size);
+
 // free(block); null is ignored.
 void mem_free(void* block);
 

@@ -88,6 +88,11 @@ void workspace_truncate(std::int64_t offset);
 // address - buffer + 1 when buffer <= address <= buffer + position, else 0.
 std::int64_t workspace_offset_of(const void* address);
 
+// As workspace_offset_of, but for an address anywhere inside the buffer, also
+// past the position (0 outside). Lets an operation find a string argument
+// again after a reservation has moved the buffer.
+std::int64_t workspace_anchor(const void* address);
+
 // buffer + value - 1, for a value from workspace_offset_of.
 WideChar* workspace_address_at(std::int64_t value);
 

@@ -1,0 +1,50 @@
+// GTK start-up and shut-down, and the GDK lock.
+//
+// The GDK lock is a GLib static recursive mutex installed as GDK's lock
+// functions; the main thread enters it in gui_start and holds it until
+// gui_stop, and widget changes from program code nest inside it.
+#include "runtime/core/runtime_start.h"
+
+#include <gtk/gtk.h>
+
+// The GDK threads API and GLib's static mutexes are deprecated but are what
+// this runtime's locking is built on.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+namespace {
+
+GStaticRecMutex g_gdk_lock = G_STATIC_REC_MUTEX_INIT;  // the GDK lock
+bool g_gui_started = false;                             // set once by gui_start
+bool g_gui_holds_lock = false;                          // main thread holds the lock entered by gui_start
+
+}  // namespace
+
+void gdk_lock_enter() {
+    g_static_rec_mutex_lock(&g_gdk_lock);
+}
+
+void gdk_lock_leave() {
+    g_static_rec_mutex_unlock(&g_gdk_lock);
+}
+
+void gui_start() {
+    if (g_gui_started) return;
+    gdk_threads_set_lock_functions(G_CALLBACK(gdk_lock_enter), G_CALLBACK(gdk_lock_leave));
+    gdk_threads_init();
+    gtk_init(runtime_args_count(), runtime_args_vector());
+    g_gui_started = true;
+    gdk_threads_enter();
+    g_gui_holds_lock = true;
+}
+
+// Leaves only the entry made by gui_start, so a second call cannot unlock a
+// mutex this thread no longer holds.
+void gui_stop() {
+    if (!g_gui_started || !g_gui_holds_lock) return;
+    g_gui_holds_lock = false;
+    gdk_threads_leave();
+}
+
+bool gui_started() {
+    return g_gui_started;
+}

@@ -1,0 +1,28 @@
+// Display-free start-up duties: the process's arguments and the locale.
+#include "runtime/core/runtime_start.h"
+
+#include <clocale>
+
+namespace {
+
+int* g_argc = nullptr;      // the entry point's argument count
+char*** g_argv = nullptr;   // the entry point's argument vector
+
+}  // namespace
+
+void runtime_args_set(int* argc, char*** argv) {
+    g_argc = argc;
+    g_argv = argv;
+}
+
+int* runtime_args_count() {
+    return g_argc;
+}
+
+char*** runtime_args_vector() {
+    return g_argv;
+}
+
+void locale_init() {
+    std::setlocale(LC_ALL, "");
+}
