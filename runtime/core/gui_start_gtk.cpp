@@ -5,10 +5,11 @@
 // gui_stop, and widget changes from program code nest inside it.
 #include "runtime/core/runtime_start.h"
 
+// The GDK threads API and GLib's static mutexes are deprecated but are what
+// this runtime's locking is built on; silence their warnings in this file.
+#define GLIB_DISABLE_DEPRECATION_WARNINGS
 #include <gtk/gtk.h>
 
-// The GDK threads API and GLib's static mutexes are deprecated but are what
-// this runtime's locking is built on.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
 namespace {
