@@ -1,0 +1,254 @@
+// Editor gadget: a multi-line text view in a scrolled window. Its items are
+// the lines of the text (without their line breaks). Changes made by the user
+// post SUBTYPE_CHANGE; focus changes post SUBTYPE_FOCUS / SUBTYPE_LOST_FOCUS.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+#include "runtime/gadget/gadget.h"
+#include "runtime/gadget/gadget_kinds.h"
+#include "runtime/gadget/kind_text_result.h"
+
+#include "runtime/event/event_queue.h"
+#include "runtime/event/event_wait.h"
+
+#include <gtk/gtk.h>
+
+namespace {
+
+GtkTextView* editor_view(const GadgetRecord* g) { return GTK_TEXT_VIEW(g->main); }
+GtkTextBuffer* editor_buffer(const GadgetRecord* g) { return gtk_text_view_get_buffer(editor_view(g)); }
+
+// Owns a g_malloc'd text for the length of a scope.
+struct GText {
+    gchar* text;
+    ~GText() { g_free(text); }
+};
+
+WideChar* editor_get_text(GadgetRecord* g, std::int64_t at) {
+    GtkTextBuffer* buffer = editor_buffer(g);
+    GtkTextIter start;
+    GtkTextIter end;
+    gtk_text_buffer_get_bounds(buffer, &start, &end);
+    GText text{gtk_text_buffer_get_text(buffer, &start, &end, TRUE)};
+    return kind_text_result(text.text, at);
+}
+
+void editor_set_text(GadgetRecord* g, const char* utf8) {
+    gtk_text_buffer_set_text(editor_buffer(g), utf8 != nullptr ? utf8 : "", -1);
+}
+
+// Inserts `utf8` as a line at `position`. An empty buffer simply takes the
+// text; a position of -1 (or any negative one) or at or past the last line
+// appends the text after a line break; otherwise the text and a line break
+// go in front of that line.
+std::int64_t editor_add_item(GadgetRecord* g, std::int64_t position, const char* utf8, GdkPixbuf* /*image*/) {
+    GtkTextBuffer* buffer = editor_buffer(g);
+    const char* text = utf8 != nullptr ? utf8 : "";
+    const gint lines = gtk_text_buffer_get_line_count(buffer);
+    const gint chars = gtk_text_buffer_get_char_count(buffer);
+    GtkTextIter iter;
+    if (lines == 1 && chars == 0) {
+        gtk_text_buffer_get_start_iter(buffer, &iter);
+        gtk_text_buffer_insert(buffer, &iter, text, -1);
+        return 0;
+    }
+    const std::int64_t limit = lines == 1 ? 1 : lines - 1;
+    if (position < 0 || position >= limit) {
+        gtk_text_buffer_get_end_iter(buffer, &iter);
+        gtk_text_buffer_insert(buffer, &iter, "\n", -1);
+        gtk_text_buffer_get_end_iter(buffer, &iter);
+        gtk_text_buffer_insert(buffer, &iter, text, -1);
+        return 0;
+    }
+    gtk_text_buffer_get_iter_at_line(buffer, &iter, static_cast<gint>(position));
+    gtk_text_buffer_insert(buffer, &iter, text, -1);  // iter ends after the inserted text
+    gtk_text_buffer_insert(buffer, &iter, "\n", -1);
+    return 0;
+}
+
+// Whether line n exists (0 <= n < line count).
+bool editor_has_line(GtkTextBuffer* buffer, std::int64_t n) {
+    return n >= 0 && n < gtk_text_buffer_get_line_count(buffer);
+}
+
+// Start and end (before the line break) of line n, which must exist.
+void editor_line_bounds(GtkTextBuffer* buffer, std::int64_t n, GtkTextIter* start, GtkTextIter* end) {
+    gtk_text_buffer_get_iter_at_line(buffer, start, static_cast<gint>(n));
+    *end = *start;
+    if (!gtk_text_iter_ends_line(end)) {
+        gtk_text_iter_forward_to_line_end(end);
+    }
+}
+
+void editor_clear_items(GadgetRecord* g) { editor_set_text(g, ""); }
+
+std::int64_t editor_count_items(GadgetRecord* g) {
+    GtkTextBuffer* buffer = editor_buffer(g);
+    if (gtk_text_buffer_get_char_count(buffer) == 0) {
+        return 0;
+    }
+    return gtk_text_buffer_get_line_count(buffer);
+}
+
+WideChar* editor_get_item_text(GadgetRecord* g, std::int64_t n, std::int32_t /*column*/, std::int64_t at) {
+    GtkTextBuffer* buffer = editor_buffer(g);
+    if (!editor_has_line(buffer, n)) {
+        return kind_text_result("", at);
+    }
+    GtkTextIter start;
+    GtkTextIter end;
+    editor_line_bounds(buffer, n, &start, &end);
+    GText text{gtk_text_buffer_get_text(buffer, &start, &end, TRUE)};
+    return kind_text_result(text.text, at);
+}
+
+void editor_set_item_text(GadgetRecord* g, std::int64_t n, const char* utf8, std::int32_t /*column*/) {
+    GtkTextBuffer* buffer = editor_buffer(g);
+    if (!editor_has_line(buffer, n)) {
+        return;
+    }
+    GtkTextIter start;
+    GtkTextIter end;
+    editor_line_bounds(buffer, n, &start, &end);
+    gtk_text_buffer_delete(buffer, &start, &end);  // start now marks the emptied line
+    gtk_text_buffer_insert(buffer, &start, utf8 != nullptr ? utf8 : "", -1);
+}
+
+// Deletes line n with one line break: the break before it for the last line,
+// the break after it for any other line.
+void editor_remove_item(GadgetRecord* g, std::int64_t n) {
+    GtkTextBuffer* buffer = editor_buffer(g);
+    if (!editor_has_line(buffer, n)) {
+        return;
+    }
+    const std::int64_t last = gtk_text_buffer_get_line_count(buffer) - 1;
+    GtkTextIter start;
+    GtkTextIter end;
+    if (n == last) {
+        editor_line_bounds(buffer, n, &start, &end);
+        gtk_text_iter_backward_char(&start);  // stays put on the first line
+    } else {
+        gtk_text_buffer_get_iter_at_line(buffer, &start, static_cast<gint>(n));
+        gtk_text_buffer_get_iter_at_line(buffer, &end, static_cast<gint>(n + 1));
+    }
+    gtk_text_buffer_delete(buffer, &start, &end);
+}
+
+std::int64_t editor_get_attribute(GadgetRecord* g, std::int32_t code) {
+    switch (code) {
+    case EDITOR_READ_ONLY:
+        return gtk_text_view_get_editable(editor_view(g)) ? 0 : 1;
+    case EDITOR_WORD_WRAP:
+        return gtk_text_view_get_wrap_mode(editor_view(g)) == GTK_WRAP_WORD ? 1 : 0;
+    default:
+        return 0;
+    }
+}
+
+void editor_set_attribute(GadgetRecord* g, std::int32_t code, std::int64_t value) {
+    switch (code) {
+    case EDITOR_READ_ONLY:
+        gtk_text_view_set_editable(editor_view(g), value == 0 ? TRUE : FALSE);
+        break;
+    case EDITOR_WORD_WRAP:
+        gtk_text_view_set_wrap_mode(editor_view(g), value != 0 ? GTK_WRAP_WORD : GTK_WRAP_NONE);
+        break;
+    default:
+        break;
+    }
+}
+
+void editor_set_font(GadgetRecord* g, PangoFontDescription* font) { gadget_widget_set_font(g->main, font); }
+
+PangoFontDescription* editor_get_font(GadgetRecord* g) { return gadget_widget_get_font(g->main); }
+
+void editor_set_color(GadgetRecord* g, std::int32_t selector, std::int32_t colour) {
+    gadget_apply_color(g, g->main, selector, colour);
+}
+
+std::int64_t editor_get_color(GadgetRecord* g, std::int32_t selector) { return gadget_stored_color(g, selector); }
+
+const GadgetOps* editor_ops() {
+    static const GadgetOps ops = [] {
+        GadgetOps o{};
+        o.size = sizeof(GadgetOps);
+        o.kind = GADGET_KIND_EDITOR;
+        o.get_text = editor_get_text;
+        o.set_text = editor_set_text;
+        o.add_item = editor_add_item;
+        o.remove_item = editor_remove_item;
+        o.clear_items = editor_clear_items;
+        o.count_items = editor_count_items;
+        o.get_item_text = editor_get_item_text;
+        o.set_item_text = editor_set_item_text;
+        o.set_font = editor_set_font;
+        o.get_attribute = editor_get_attribute;
+        o.set_attribute = editor_set_attribute;
+        o.set_color = editor_set_color;
+        o.get_color = editor_get_color;
+        o.get_font = editor_get_font;
+        return o;
+    }();
+    return &ops;
+}
+
+// Buffer "changed" (user data: the view): one change for the gadget named by
+// the view's "kz_id", unless a close request waits at the head of the queue.
+void on_editor_changed(GtkTextBuffer* /*buffer*/, gpointer view) noexcept {
+    if (event_peek_type() == EVENT_CLOSE) {
+        return;
+    }
+    const std::intptr_t stored = reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(view), "kz_id"));
+    if (stored == 0) {
+        return;  // not registered (or already gone)
+    }
+    gadget_post_event(GTK_WIDGET(view), static_cast<ObjectId>(stored - 1), SUBTYPE_CHANGE);
+}
+
+} // namespace
+
+// Creates an editor gadget in the current gadget list. Returns the id for
+// AUTO_NUMBER, else the text view; 0 when there is no current list or the
+// view cannot be made. Takes no lock.
+ObjectId gadget_editor_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
+                              std::int32_t height, std::int32_t flags) {
+    if (gadget_current_list() == nullptr) {
+        return 0;
+    }
+    const GadgetOps* ops = editor_ops();
+    GtkWidget* view = gtk_text_view_new();
+    if (view == nullptr) {
+        return 0;
+    }
+    ObjectId id = 0;
+    GadgetRecord* g = gadget_allocate(number, &id);
+    if (g == nullptr) {
+        g_object_ref_sink(view);
+        g_object_unref(view);
+        return 0;
+    }
+    GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_ETCHED_IN);
+    gtk_container_add(GTK_CONTAINER(scroller), view);
+
+    gtk_widget_set_size_request(scroller, width, height);
+    gadget_place(scroller, x, y);
+    gtk_widget_show_all(scroller);
+
+    g->main = view;
+    g->outer = scroller;
+    g->ops = ops;
+    gadget_register(g, id);
+
+    if ((flags & EDITOR_READ_ONLY) != 0) {
+        ops->set_attribute(g, EDITOR_READ_ONLY, 1);
+    }
+    if ((flags & EDITOR_WORD_WRAP) != 0) {
+        gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(view), GTK_WRAP_WORD);
+    }
+
+    g_signal_connect(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view)), "changed", G_CALLBACK(on_editor_changed),
+                     view);
+    gadget_connect_focus_handlers(view, id);
+    return gadget_creation_result(g, number, id);
+}
