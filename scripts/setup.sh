@@ -16,6 +16,7 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick openbox wmctrl libxtst-dev
     fonts-ipafont-gothic
     clang libclang-rt-14-dev valgrind strace
+    desktop-file-utils appstream man-db lintian debhelper dpkg-dev
 )
 
 install_missing() {

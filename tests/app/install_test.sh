@@ -1,0 +1,220 @@
+#!/usr/bin/env bash
+# Install check: builds the calculator afresh with the installed-logo layout in
+# a temporary folder, stages `DESTDIR=... cmake --install` and checks what a
+# desktop would see: the launcher and the metainfo pass their validators, the
+# icons have the sizes their folders claim, the man page formats cleanly.
+# Then it installs the same build into its prefix (inside the temporary
+# folder, so the path compiled into the program really exists), starts that
+# program on a virtual display of its own and watches, with strace, that it
+# opens both logos from the installed data directory.
+#
+#   bash tests/app/install_test.sh          (TDA_SOURCE_DIR picks the tree)
+#   TDA_KEEP_INSTALL_TEST=1 ...             keeps the temporary folder
+set -uo pipefail
+
+src=${TDA_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+app_id=com.example.TovamiDaysAfter
+data_name=tovamidaysafter
+logos=(TovamiLogoNeon100x49.png TovamiHidukeGULogoColor.png)
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+
+# ---------------------------------------------------------------------------
+# Second half, run under xvfb-run: start the installed program and watch which
+# logo files it opens. Usage: install_test.sh --watch-logos PREFIX WORKDIR
+if [ "${1:-}" = "--watch-logos" ]; then
+    prefix=$2 work=$3
+    exe=$prefix/bin/tovamidaysafter
+    logo_dir=$prefix/share/$data_name
+    trace=$work/openat.log
+
+    openbox >/dev/null 2>&1 &
+    wm_pid=$!
+    for _ in $(seq 1 50); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
+
+    strace -f -qq -e trace=openat -o "$trace" "$exe" >"$work/program.out" 2>&1 &
+    pid=$!
+    wid=
+    for _ in $(seq 1 300); do     # up to about 30 s: strace slows start-up
+        kill -0 $pid 2>/dev/null || break
+        wid=$(xdotool search --onlyvisible --name '^TovamiDaysAfter$' 2>/dev/null | head -n1 || true)
+        [ -n "$wid" ] && break
+        sleep 0.1
+    done
+
+    status=
+    if [ -n "$wid" ]; then
+        sleep 0.5
+        wmctrl -i -c "$wid" 2>/dev/null || xdotool windowclose "$wid" 2>/dev/null || true
+        for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+    fi
+    if kill -0 $pid 2>/dev/null; then
+        kill $pid 2>/dev/null
+        wait $pid 2>/dev/null
+        status=killed
+    else
+        wait $pid
+        status=$?
+    fi
+    kill $wm_pid 2>/dev/null
+    wait $wm_pid 2>/dev/null
+
+    if [ -z "$wid" ] && ! grep -q 'TovamiLogoNeon100x49\.png\|TovamiHidukeGULogoColor\.png' "$trace"; then
+        echo "SKIPPED: the installed program (exit status $status) opened no window and read no logo;"
+        echo "         the calculator does not start up fully yet, so the logo check cannot run."
+        exit 0
+    fi
+
+    bad=0
+    for f in "${logos[@]}"; do
+        # A successful open of exactly the installed file ...
+        if grep -Eq "openat\(AT_FDCWD, \"$logo_dir/$f\", [^)]*\) = [0-9]+$" "$trace"; then
+            echo "ok: the installed program opened $logo_dir/$f"
+        else
+            echo "FAIL: the installed program did not open $logo_dir/$f; its attempts:"
+            grep -F "$f" "$trace" | sed 's/^/    /' || echo "    (none)"
+            bad=1
+        fi
+        # ... and no attempt anywhere else (the source tree, say).
+        if grep -F "/$f\"" "$trace" | grep -vqF "\"$logo_dir/$f\""; then
+            echo "FAIL: the installed program also looked for $f elsewhere:"
+            grep -F "/$f\"" "$trace" | grep -vF "\"$logo_dir/$f\"" | sed 's/^/    /'
+            bad=1
+        fi
+    done
+    if [ -n "$wid" ]; then
+        echo "ok: the installed program opened its window; exit status after the close request: $status"
+    else
+        echo "note: the installed program read its logos but opened no window (exit status $status)"
+    fi
+    exit $bad
+fi
+
+# ---------------------------------------------------------------------------
+# First half: build, stage, validate.
+for tool in cmake desktop-file-validate appstreamcli identify man xvfb-run strace openbox wmctrl xdotool; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "FAIL: $tool is missing (scripts/setup.sh installs it)"
+        exit 1
+    fi
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tda-install-test.XXXXXX")
+if [ -n "${TDA_KEEP_INSTALL_TEST:-}" ]; then
+    echo "keeping $work"
+else
+    trap 'rm -rf "$work"' EXIT
+fi
+build=$work/build
+prefix=$work/prefix
+stage=$work/stage
+root=$stage$prefix          # where DESTDIR puts what belongs under the prefix
+
+echo "== configure and build with TDA_INSTALLED_LOGOS=ON, prefix $prefix"
+if ! cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTDA_BUILD_TESTS=OFF \
+        -DTDA_INSTALLED_LOGOS=ON -DCMAKE_INSTALL_PREFIX="$prefix" >"$work/configure.log" 2>&1; then
+    cat "$work/configure.log"
+    echo "FAIL: configure"
+    exit 1
+fi
+if ! cmake --build "$build" -j2 --target tovamidaysafter >"$work/build.log" 2>&1; then
+    tail -n 40 "$work/build.log"
+    echo "FAIL: the program does not build"
+    exit 1
+fi
+
+echo "== stage with DESTDIR=$stage"
+if ! DESTDIR=$stage cmake --install "$build" >"$work/install.log" 2>&1; then
+    cat "$work/install.log"
+    echo "FAIL: cmake --install with DESTDIR"
+    exit 1
+fi
+outside=$(find "$stage" -type f ! -path "$root/*")
+[ -z "$outside" ] || fail "DESTDIR staging wrote outside the prefix: $outside"
+[ -e "$prefix" ] && fail "DESTDIR staging wrote into the real prefix $prefix"
+
+# The files and where they go.
+expected=(
+    "bin/tovamidaysafter"
+    "share/$data_name/${logos[0]}"
+    "share/$data_name/${logos[1]}"
+    "share/applications/$app_id.desktop"
+    "share/metainfo/$app_id.metainfo.xml"
+    "share/man/man1/tovamidaysafter.1"
+    "share/icons/hicolor/48x48/apps/$app_id.png"
+    "share/icons/hicolor/128x128/apps/$app_id.png"
+)
+for rel in "${expected[@]}"; do
+    if [ -f "$root/$rel" ]; then pass "staged $rel"; else fail "not staged: $rel"; fi
+done
+[ -x "$root/bin/tovamidaysafter" ] || fail "bin/tovamidaysafter is not executable"
+for f in "${logos[@]}"; do
+    cmp -s "$src/assets/$f" "$root/share/$data_name/$f" || fail "staged $f differs from assets/$f"
+done
+
+# The compiled-in logo directory is the installed one, never the source tree.
+if grep -qaF "$src/assets" "$root/bin/tovamidaysafter"; then
+    fail "the installed program still names the source tree's assets/"
+fi
+
+echo "== desktop-file-validate"
+if out=$(desktop-file-validate "$root/share/applications/$app_id.desktop" 2>&1) && [ -z "$out" ]; then
+    pass "desktop-file-validate"
+else
+    echo "$out"
+    fail "desktop-file-validate"
+fi
+desktop=$root/share/applications/$app_id.desktop
+grep -qx "Exec=tovamidaysafter" "$desktop" || fail "launcher does not run tovamidaysafter"
+grep -qx "Icon=$app_id" "$desktop" || fail "launcher's icon is not $app_id"
+
+echo "== appstreamcli validate --no-net"
+metainfo=$root/share/metainfo/$app_id.metainfo.xml
+if appstreamcli validate --no-net "$metainfo"; then
+    pass "appstreamcli validate"
+else
+    fail "appstreamcli validate"
+fi
+grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" \
+    || fail "metainfo does not launch $app_id.desktop"
+grep -q '<screenshot type="default">' "$metainfo" || fail "metainfo has no default screenshot"
+grep -q '<description>' "$metainfo" || fail "metainfo has no description"
+
+echo "== icons"
+sizes_seen=0
+for icon in "$root"/share/icons/hicolor/*/apps/"$app_id".png; do
+    [ -e "$icon" ] || continue
+    dir=$(basename "$(dirname "$(dirname "$icon")")")          # e.g. 48x48
+    actual=$(identify -format '%wx%h' "$icon" 2>/dev/null)
+    if [ "$actual" = "$dir" ]; then
+        pass "icon $dir"
+        sizes_seen=$((sizes_seen + 1))
+    else
+        fail "icon in $dir is $actual"
+    fi
+done
+[ $sizes_seen -ge 2 ] || fail "fewer than two icon sizes"
+identify -format '%wx%h' "$root/share/$data_name/TovamiLogoNeon100x49.png" | grep -qx 100x49 \
+    || fail "the small logo is not 100x49"
+
+echo "== man page"
+man_warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
+    "$root/share/man/man1/tovamidaysafter.1" 2>&1 >/dev/null)
+if [ -z "$man_warnings" ]; then pass "man page formats without warnings"; else echo "$man_warnings"; fail "man page warnings"; fi
+
+echo "== the installed program finds its logos"
+if ! cmake --install "$build" >"$work/install-prefix.log" 2>&1; then
+    cat "$work/install-prefix.log"
+    fail "cmake --install into $prefix"
+else
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash "${BASH_SOURCE[0]}" --watch-logos "$prefix" "$work" \
+        || fail "logo check of the installed program"
+fi
+
+if [ $failures -ne 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
+echo "all install checks passed"
