@@ -16,6 +16,7 @@
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GdkPixbuf GdkPixbuf;
 typedef struct _PangoFontDescription PangoFontDescription;
+typedef struct _GtkCssProvider GtkCssProvider;
 
 // Kind codes, read by gadget_kind.
 constexpr std::int32_t GADGET_KIND_BUTTON = 1;
@@ -42,6 +43,11 @@ constexpr std::int64_t COLOR_DEFAULT = -1;
 
 // A coordinate or size passed to gadget_resize that keeps the current value.
 constexpr std::int32_t RESIZE_KEEP = -65535;
+
+// Object-data keys on gadget widgets.
+constexpr const char* GADGET_KEY_ID = "kz_id";                 // on main: id + 1
+constexpr const char* GADGET_KEY_FONT = "kz_gadget_font";      // font last given by set_font
+constexpr const char* GADGET_KEY_SPLITTER_CHILD = "kz_splitter_child"; // sized by its allocation
 
 struct GadgetOps;
 
@@ -113,6 +119,10 @@ static_assert(sizeof(GadgetOps) == 8 + 32 * sizeof(void*), "32 operation slots")
 // default screen. Called once at start-up, after gui_start, before any
 // window opens.
 void gadget_init();
+
+// The style provider gadget_init added to the default screen (priority 600),
+// null before it.
+GtkCssProvider* gadget_css_provider();
 
 // ---------------------------------------------------------------------------
 // Common operations (main thread; the GDK lock is taken again around the

@@ -1,0 +1,46 @@
+// Shared between the window library's units: object-data keys, the window
+// record lookup and the signal handlers connected by window_open.
+#pragma once
+
+#include "runtime/window/window.h"
+
+#include <gtk/gtk.h>
+
+#include <cstdint>
+
+constexpr const char* WINDOW_KEY_ID = "kz_id";
+constexpr const char* WINDOW_KEY_PREVIOUS_WIDTH = "kz_previous_width";
+constexpr const char* WINDOW_KEY_PREVIOUS_HEIGHT = "kz_previous_height";
+constexpr const char* WINDOW_KEY_PREVIOUS_X = "kz_previous_x";
+constexpr const char* WINDOW_KEY_PREVIOUS_Y = "kz_previous_y";
+constexpr const char* WINDOW_KEY_VBOX = "kz_vbox";
+constexpr const char* WINDOW_KEY_LIST_CONTAINER = "kz_gadgetlist_container";
+constexpr const char* WINDOW_KEY_GADGETLIST = "kz_gadgetlist";
+constexpr const char* WINDOW_KEY_ACCELERATORS = "kz_accelerators";
+constexpr const char* WINDOW_KEY_RESTORE_FOCUS = "kz_restore_focus";
+
+// A resizable window can be shrunk down to this many pixels each way.
+constexpr int WINDOW_MIN_SIZE = 30;
+
+inline gpointer window_id_to_data(ObjectId id) { return reinterpret_cast<gpointer>(static_cast<std::intptr_t>(id)); }
+inline ObjectId window_id_from_data(gpointer data) {
+    return static_cast<ObjectId>(reinterpret_cast<std::intptr_t>(data));
+}
+
+// Integer object data on a window (0 when unset).
+int window_data_int(GtkWindow* window, const char* key);
+void window_set_data_int(GtkWindow* window, const char* key, int value);
+
+// The live record of a window id, or null. Takes the table's mutex.
+WindowRecord* window_lookup(ObjectId id);
+
+// Connects the layout's "draw", "button-press-event" and
+// "button-release-event" (adding the button event masks), with the window id
+// as user data. The handlers only post events; "draw" also paints the stored
+// background colour and arms the focus restore of a WINDOW_NO_FOCUS window.
+void window_connect_layout_signals(GtkWidget* layout, ObjectId id);
+
+// Connects the window's "configure-event", "window-state-event",
+// "delete-event", "focus-in-event", "focus-out-event" and
+// "motion-notify-event", with the window id as user data; they only post.
+void window_connect_window_signals(GtkWindow* window, ObjectId id);
