@@ -61,12 +61,15 @@ DateValue add_months(DateValue date, std::int64_t months)
     // date_make accepts only 1970..2038; testing here keeps the year from
     // being narrowed to 32 bits.
     if (year < 1970 || year > 2038) return DATE_INVALID;
-    for (std::int32_t day = t.tm_mday; day > 27; --day) {
+    // The day is tried at its own value, then lowered while it stays above 27.
+    std::int32_t day = t.tm_mday;
+    while (true) {
         const DateValue result = date_make(static_cast<std::int32_t>(year), static_cast<std::int32_t>(month) + 1,
                                            day, t.tm_hour, t.tm_min, t.tm_sec);
         if (result != DATE_INVALID) return result;
+        day -= 1;
+        if (day <= 27) return DATE_INVALID;
     }
-    return DATE_INVALID;
 }
 
 // The fields as shown by date_format: all 0 (DATE_INVALID's look) when the
