@@ -155,6 +155,10 @@ void write_png(png_structp png, png_infop info, const PngSpec& spec, Bytes* out,
         colour.blue = static_cast<png_uint_16>(spec.transparent_rgb[2]);
         png_set_tRNS(png, info, nullptr, 0, &colour);
     }
+    if (spec.compression_level >= 0) {
+        png_set_compression_level(png, spec.compression_level);
+        png_set_filter(png, 0, PNG_FILTER_NONE);
+    }
     png_write_info(png, info);
     int passes = png_set_interlace_handling(png);
     for (int pass = 0; pass < passes; ++pass) {

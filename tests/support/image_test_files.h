@@ -51,6 +51,7 @@ struct PngSpec {
     bool grey_transparent = false;           // tRNS for colour types 0 / 2
     std::uint32_t transparent_grey = 0;      // tRNS grey value (colour type 0)
     std::uint32_t transparent_rgb[3] = {0, 0, 0};  // tRNS colour (colour type 2)
+    int compression_level = -1;              // zlib level, -1: libpng's default
 };
 
 // Samples per pixel of a PNG colour type.
