@@ -233,7 +233,7 @@ bool pump_until(const std::function<bool()>& done, int timeout_ms) {
 void settle(int ms) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     do {
-        gdk_flush();
+        gdk_display_flush(gdk_display_get_default());
         x_sync();
         run_pending();
         g_usleep(5000);

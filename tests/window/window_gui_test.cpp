@@ -1,0 +1,561 @@
+// Windows on a real X display: flags, decorations, centring, events from real
+// input and from the window manager, colours on screen, freeing.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+#include "runtime/event/event_queue.h"
+#include "runtime/event/event_wait.h"
+#include "runtime/gadget/gadget.h"
+#include "runtime/gadget/gadget_list.h"
+#include "runtime/window/window.h"
+#include "support/gui_support.h"
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <string>
+
+namespace {
+
+using namespace tda_test;
+
+constexpr int SCREEN_W = 1280; // the virtual screen the helpers start
+constexpr int SCREEN_H = 1024;
+
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gui_runtime_start();
+        window_free(-1);
+        discard_events();
+    }
+    void TearDown() override {
+        window_free(-1);
+        discard_events();
+    }
+};
+
+// Motif hints as GDK wrote them: {flags, functions, decorations, ...}.
+bool motif_hints(GtkWindow* window, long* functions, long* decorations) {
+    GdkWindow* w = gtk_widget_get_window(GTK_WIDGET(window));
+    GdkAtom atom = gdk_atom_intern_static_string("_MOTIF_WM_HINTS");
+    GdkAtom type;
+    gint format = 0, length = 0;
+    guchar* data = nullptr;
+    if (!gdk_property_get(w, atom, atom, 0, 5 * 4, FALSE, &type, &format, &length, &data)) return false;
+    bool ok = format == 32 && length >= 3 * static_cast<gint>(sizeof(long));
+    if (ok) {
+        const long* hints = reinterpret_cast<const long*>(data);
+        *functions = hints[1];
+        *decorations = hints[2];
+    }
+    g_free(data);
+    return ok;
+}
+
+GtkWidget* layout_of(ObjectId id) {
+    return static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(window_handle(id)), "kz_gadgetlist"));
+}
+
+bool shown(ObjectId id) {
+    GtkWindow* w = window_handle(id);
+    return w && gtk_widget_get_mapped(GTK_WIDGET(w));
+}
+
+GdkRectangle frame_of(ObjectId id) {
+    GdkRectangle r{};
+    gdk_window_get_frame_extents(gtk_widget_get_window(GTK_WIDGET(window_handle(id))), &r);
+    return r;
+}
+
+std::vector<TakenEvent> events_of(const std::vector<TakenEvent>& all, std::int64_t type) {
+    std::vector<TakenEvent> out;
+    for (const TakenEvent& e : all)
+        if (e.type == type) out.push_back(e);
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// No window manager needed.
+
+TEST_F(Window, AutoNumberGivesIdAndNumberGivesToolkitWindow) {
+    ObjectId id = window_open(AUTO_NUMBER, 10, 10, 300, 200, u"auto", 0);
+    ASSERT_NE(id, 0);
+    ASSERT_NE(id, AUTO_NUMBER);
+    EXPECT_EQ(window_width(id), 300);
+    EXPECT_EQ(window_height(id), 200);
+
+    ObjectId result = window_open(3, 10, 10, 320, 240, u"three", 0);
+    ASSERT_NE(window_handle(3), nullptr);
+    EXPECT_EQ(result, reinterpret_cast<ObjectId>(window_handle(3)));
+    EXPECT_STREQ(gtk_window_get_title(window_handle(3)), "three");
+    EXPECT_EQ(window_width(3), 320);
+    EXPECT_EQ(g_object_get_data(G_OBJECT(window_handle(3)), "kz_id"), reinterpret_cast<gpointer>(3));
+}
+
+TEST_F(Window, DecorationsAndFunctionsFollowTheFlags) {
+    struct Case {
+        std::uint32_t flags;
+        long decorations, functions;
+        bool resizable;
+    } cases[] = {
+        {364, 58, 44, false},                  // the calculator's window: border, title, menu, minimize
+        {0, 10, 36, false},                    // border and title; move and close
+        {WINDOW_RESIZABLE, 14, 38, true},      // + resize handle / resize
+        {WINDOW_WITH_MAXIMIZE, 78, 54, true},  // + maximize, resizable too
+        {WINDOW_NO_DECORATIONS | WINDOW_WITH_MINIMIZE, 0, 44, false},
+        {WINDOW_UTILITY | WINDOW_WITH_MAXIMIZE | WINDOW_WITH_MINIMIZE, 14, 38, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.flags);
+        ObjectId id = window_open(AUTO_NUMBER, 20, 20, 200, 100, u"flags", c.flags | WINDOW_INVISIBLE);
+        ASSERT_NE(id, 0);
+        long functions = -1, decorations = -1;
+        ASSERT_TRUE(motif_hints(window_handle(id), &functions, &decorations));
+        EXPECT_EQ(decorations, c.decorations);
+        EXPECT_EQ(functions, c.functions);
+        EXPECT_EQ(static_cast<bool>(gtk_window_get_resizable(window_handle(id))), c.resizable);
+        int rw = 0, rh = 0;
+        gtk_widget_get_size_request(GTK_WIDGET(window_handle(id)), &rw, &rh);
+        EXPECT_EQ(rw, c.resizable ? 30 : 200);
+        EXPECT_EQ(rh, c.resizable ? 30 : 100);
+        window_free(id);
+    }
+}
+
+TEST_F(Window, UtilityWindowHint) {
+    ObjectId id = window_open(AUTO_NUMBER, 0, 0, 100, 100, u"u", WINDOW_UTILITY | WINDOW_INVISIBLE);
+    EXPECT_EQ(gtk_window_get_type_hint(window_handle(id)), GDK_WINDOW_TYPE_HINT_UTILITY);
+}
+
+TEST_F(Window, CentredOnScreenWithTruncatingHalves) {
+    // Without a window manager the window's origin is where it was moved.
+    struct Case {
+        std::int32_t x, y, w, h;
+        std::uint32_t flags;
+    } cases[] = {
+        {40, 40, 790, 400, 364},
+        {WINDOW_POSITION_UNSET, 5, 301, 201, 0}, // the unset position centres too
+        {5, WINDOW_POSITION_UNSET, 301, 201, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.w);
+        ObjectId id = window_open(AUTO_NUMBER, c.x, c.y, c.w, c.h, u"centre", c.flags);
+        ASSERT_TRUE(pump_until([&] { return shown(id); }));
+        settle(100);
+        int x = -1, y = -1;
+        gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(window_handle(id))), &x, &y);
+        EXPECT_EQ(x, SCREEN_W / 2 - c.w / 2);
+        EXPECT_EQ(y, SCREEN_H / 2 - c.h / 2);
+        window_free(id);
+    }
+}
+
+TEST_F(Window, PlacedAtItsPositionAndCentredOverItsParent) {
+    ObjectId parent = window_open(AUTO_NUMBER, 100, 50, 400, 300, u"parent", 0);
+    ASSERT_TRUE(pump_until([&] { return shown(parent); }));
+    settle(100);
+    int px = -1, py = -1;
+    gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(window_handle(parent))), &px, &py);
+    EXPECT_EQ(px, 100);
+    EXPECT_EQ(py, 50);
+
+    ObjectId child =
+        window_open(AUTO_NUMBER, 0, 0, 101, 51, u"child", WINDOW_CENTER_ON_PARENT, window_handle(parent));
+    ASSERT_TRUE(pump_until([&] { return shown(child); }));
+    settle(100);
+    EXPECT_EQ(gtk_window_get_transient_for(window_handle(child)), window_handle(parent));
+    int cx = -1, cy = -1;
+    gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(window_handle(child))), &cx, &cy);
+    EXPECT_EQ(cx, 100 + 400 / 2 - 101 / 2);
+    EXPECT_EQ(cy, 50 + 300 / 2 - 51 / 2);
+}
+
+TEST_F(Window, ConfigureEventsPostSizeAndMoveOnlyOnChange) {
+    ObjectId id = window_open(AUTO_NUMBER, 30, 30, 200, 120, u"configure", WINDOW_RESIZABLE);
+    ASSERT_TRUE(pump_until([&] { return shown(id); }));
+    settle(150);
+    discard_events();
+    GtkWindow* w = window_handle(id);
+    auto configure = [&](int x, int y, int width, int height) {
+        GdkEvent* e = gdk_event_new(GDK_CONFIGURE);
+        e->configure.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(w))));
+        e->configure.send_event = TRUE;
+        e->configure.x = x;
+        e->configure.y = y;
+        e->configure.width = width;
+        e->configure.height = height;
+        gboolean handled = FALSE;
+        g_signal_emit_by_name(w, "configure-event", e, &handled);
+        gdk_event_free(e);
+        std::vector<TakenEvent> out;
+        while (event_take() != 0) out.push_back({event_type(), event_gadget(), event_window(), event_subtype()});
+        return out;
+    };
+    int x = static_cast<int>(reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(w), "kz_previous_x")));
+    int y = static_cast<int>(reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(w), "kz_previous_y")));
+
+    auto same = configure(x, y, 200, 120);
+    EXPECT_TRUE(same.empty());
+
+    auto moved = configure(x + 7, y, 200, 120);
+    ASSERT_EQ(moved.size(), 1u);
+    EXPECT_EQ(moved[0].type, EVENT_MOVE);
+    EXPECT_EQ(moved[0].window, id);
+    EXPECT_EQ(moved[0].object, 0);
+    EXPECT_EQ(moved[0].subtype, 0);
+
+    auto both = configure(x + 9, y + 1, 250, 130);
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_EQ(both[0].type, EVENT_SIZE);
+    EXPECT_EQ(both[1].type, EVENT_MOVE);
+    EXPECT_EQ(window_width(id), 250);
+    EXPECT_EQ(window_height(id), 130);
+
+    auto sized = configure(x + 9, y + 1, 260, 130);
+    ASSERT_EQ(sized.size(), 1u);
+    EXPECT_EQ(sized[0].type, EVENT_SIZE);
+}
+
+TEST_F(Window, RealResizeReportsTheNewInnerSize) {
+    ObjectId id = window_open(AUTO_NUMBER, 30, 30, 200, 120, u"resize", WINDOW_RESIZABLE);
+    ASSERT_TRUE(pump_until([&] { return shown(id); }));
+    settle(150);
+    discard_events();
+    gtk_window_resize(window_handle(id), 333, 222);
+    ASSERT_TRUE(pump_until([&] { return window_width(id) == 333; }));
+    EXPECT_EQ(window_height(id), 222);
+    std::vector<TakenEvent> events = drain_events();
+    EXPECT_GE(count_events(events, EVENT_SIZE), 1);
+}
+
+TEST_F(Window, DeleteEventPostsCloseAndKeepsTheWindow) {
+    ObjectId id = window_open(AUTO_NUMBER, 30, 30, 200, 120, u"close", 0);
+    ASSERT_TRUE(pump_until([&] { return shown(id); }));
+    discard_events();
+    GdkEvent* e = gdk_event_new(GDK_DELETE);
+    e->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(window_handle(id)))));
+    for (int i = 0; i < 2; ++i) gtk_main_do_event(e);
+    gdk_event_free(e);
+    std::vector<TakenEvent> events = drain_events();
+    ASSERT_EQ(events.size(), 1u); // the second request merges into the first
+    EXPECT_EQ(events[0].type, EVENT_CLOSE);
+    EXPECT_EQ(events[0].window, id);
+    EXPECT_NE(window_handle(id), nullptr);
+    EXPECT_TRUE(shown(id));
+}
+
+TEST_F(Window, ClicksOnTheGadgetAreaPostClickEvents) {
+    ObjectId id = window_open(AUTO_NUMBER, 60, 60, 300, 200, u"clicks", 0);
+    ASSERT_TRUE(pump_until([&] { return shown(id); }));
+    settle(150);
+    int x = 0, y = 0;
+    ASSERT_TRUE(widget_screen_origin(layout_of(id), &x, &y));
+    x += 150;
+    y += 100;
+    discard_events();
+
+    xtest_click(x, y, 1);
+    std::vector<TakenEvent> left;
+    pump_until([&] {
+        auto more = drain_events();
+        left.insert(left.end(), more.begin(), more.end());
+        return count_events(left, EVENT_LEFT_CLICK) > 0;
+    });
+    auto clicks = events_of(left, EVENT_LEFT_CLICK);
+    ASSERT_EQ(clicks.size(), 1u);
+    EXPECT_EQ(clicks[0].window, id);
+    EXPECT_EQ(count_events(left, EVENT_LEFT_DOUBLE_CLICK), 0);
+
+    settle(600); // beyond the double-click time
+    discard_events();
+    xtest_click(x, y, 3);
+    std::vector<TakenEvent> right;
+    pump_until([&] {
+        auto more = drain_events();
+        right.insert(right.end(), more.begin(), more.end());
+        return count_events(right, EVENT_RIGHT_CLICK) > 0;
+    });
+    EXPECT_EQ(count_events(right, EVENT_RIGHT_CLICK), 1);
+    EXPECT_EQ(count_events(right, EVENT_LEFT_CLICK), 0);
+
+    settle(600);
+    discard_events();
+    xtest_double_click(x, y, 1);
+    std::vector<TakenEvent> twice;
+    pump_until([&] {
+        auto more = drain_events();
+        twice.insert(twice.end(), more.begin(), more.end());
+        return count_events(twice, EVENT_LEFT_DOUBLE_CLICK) > 0;
+    });
+    EXPECT_EQ(count_events(twice, EVENT_LEFT_DOUBLE_CLICK), 1);
+}
+
+TEST_F(Window, SetColorShowsOnScreenInTheGadgetArea) {
+    ObjectId id = window_open(AUTO_NUMBER, 50, 50, 300, 200, u"colour", 0);
+    ASSERT_TRUE(pump_until([&] { return shown(id); }));
+    settle(150);
+    int x = 0, y = 0;
+    ASSERT_TRUE(widget_screen_origin(layout_of(id), &x, &y));
+    Pixel theme = screen_pixel(x + 150, y + 100);
+
+    window_set_color(id, rgb(188, 216, 215));
+    settle(200);
+    // The style colour is component x 256, as asked for.
+    GdkRGBA style{};
+    gtk_style_context_get_background_color(gtk_widget_get_style_context(layout_of(id)), GTK_STATE_FLAG_NORMAL,
+                                           &style);
+    EXPECT_NEAR(style.red * 65535, 48128, 0.5);
+    EXPECT_NEAR(style.green * 65535, 55296, 0.5);
+    EXPECT_NEAR(style.blue * 65535, 55040, 0.5);
+    for (auto [dx, dy] : {std::pair{2, 2}, std::pair{150, 100}, std::pair{297, 197}}) {
+        Pixel p = screen_pixel(x + dx, y + dy);
+        EXPECT_EQ(p.red, 188) << dx;
+        EXPECT_EQ(p.green, 216) << dx;
+        EXPECT_EQ(p.blue, 215) << dx;
+    }
+
+    window_set_color(id, rgb(255, 0, 0));
+    settle(200);
+    Pixel red = screen_pixel(x + 150, y + 100);
+    EXPECT_EQ(red.red, 255);
+    EXPECT_EQ(red.green, 0);
+    EXPECT_EQ(red.blue, 0);
+
+    window_set_color(id, -1); // back to the theme
+    settle(200);
+    Pixel back = screen_pixel(x + 150, y + 100);
+    EXPECT_EQ(back.red, theme.red);
+    EXPECT_EQ(back.green, theme.green);
+    EXPECT_EQ(back.blue, theme.blue);
+}
+
+TEST_F(Window, NoFocusWindowGetsAcceptFocusBackAfterItsFirstDrawing) {
+    ObjectId id = window_open(AUTO_NUMBER, 50, 50, 200, 100, u"nofocus", WINDOW_NO_FOCUS);
+    GtkWindow* w = window_handle(id);
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(pump_until([&] { return gtk_window_get_accept_focus(w) == TRUE; }));
+    EXPECT_EQ(g_object_get_data(G_OBJECT(w), "kz_restore_focus"), nullptr);
+
+    ObjectId hidden = window_open(AUTO_NUMBER, 50, 50, 200, 100, u"hidden", WINDOW_INVISIBLE | WINDOW_NO_FOCUS);
+    EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(window_handle(hidden))));
+    EXPECT_TRUE(gtk_window_get_accept_focus(window_handle(hidden)));
+}
+
+TEST_F(Window, RepaintPostedWhenTheGadgetAreaIsDrawn) {
+    ObjectId id = window_open(AUTO_NUMBER, 50, 50, 200, 100, u"draw", 0);
+    discard_events();
+    gtk_widget_queue_draw(layout_of(id));
+    std::vector<TakenEvent> all;
+    pump_until([&] {
+        auto more = drain_events();
+        all.insert(all.end(), more.begin(), more.end());
+        return count_events(all, EVENT_REPAINT) > 0;
+    });
+    auto repaint = events_of(all, EVENT_REPAINT);
+    ASSERT_FALSE(repaint.empty());
+    EXPECT_EQ(repaint[0].window, id);
+}
+
+TEST_F(Window, FreeDestroysPurgesAndFreesTheNumber) {
+    ObjectId result = window_open(4, 50, 50, 200, 100, u"four", 0);
+    ASSERT_NE(result, 0);
+    GtkWidget* first = GTK_WIDGET(window_handle(4));
+    g_object_add_weak_pointer(G_OBJECT(first), reinterpret_cast<gpointer*>(&first));
+    discard_events();
+    event_post(EVENT_CLOSE, 0, 4, 0);
+    event_post(EVENT_CLOSE, 0, 77, 0);
+    window_free(4);
+    EXPECT_EQ(window_handle(4), nullptr);
+    EXPECT_EQ(window_width(4), 0);
+    EXPECT_EQ(window_height(4), 0);
+    std::vector<TakenEvent> left = drain_events();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].window, 77);
+    EXPECT_EQ(first, nullptr); // the toolkit window is gone
+
+    // Opening under a number in use replaces the window.
+    window_open(4, 50, 50, 200, 100, u"again", 0);
+    GtkWidget* second = GTK_WIDGET(window_handle(4));
+    g_object_add_weak_pointer(G_OBJECT(second), reinterpret_cast<gpointer*>(&second));
+    window_open(4, 50, 50, 210, 100, u"third", 0);
+    EXPECT_EQ(second, nullptr);
+    EXPECT_EQ(window_width(4), 210);
+
+    // Missing numbers are ignored.
+    window_free(12345);
+    window_set_color(12345, 0);
+    window_set_state(12345, WINDOW_START_MAXIMIZED);
+    EXPECT_EQ(window_width(-1), 0);
+}
+
+TEST_F(Window, WindowEndFreesEveryWindow) {
+    ObjectId a = window_open(AUTO_NUMBER, 0, 0, 100, 100, u"a", WINDOW_INVISIBLE);
+    ObjectId b = window_open(AUTO_NUMBER, 0, 0, 100, 100, u"b", WINDOW_INVISIBLE);
+    window_open(2, 0, 0, 100, 100, u"2", WINDOW_INVISIBLE);
+    window_open(6, 0, 0, 100, 100, u"6", WINDOW_INVISIBLE);
+    window_end();
+    for (ObjectId id : {a, b, ObjectId{2}, ObjectId{6}}) EXPECT_EQ(window_handle(id), nullptr);
+}
+
+TEST_F(Window, EachNewWindowBecomesTheCurrentGadgetList) {
+    ObjectId first = window_open(AUTO_NUMBER, 0, 0, 100, 100, u"first", WINDOW_INVISIBLE);
+    EXPECT_EQ(gadget_list_state()->current_list, layout_of(first));
+    EXPECT_EQ(gadget_list_use(nullptr), window_handle(first));
+
+    ObjectId second = window_open(AUTO_NUMBER, 0, 0, 100, 100, u"second", WINDOW_INVISIBLE);
+    EXPECT_EQ(gadget_list_state()->current_list, layout_of(second));
+
+    ObjectId kept = window_open(AUTO_NUMBER, 0, 0, 100, 100, u"kept", WINDOW_INVISIBLE | WINDOW_KEEP_CURRENT_LIST);
+    EXPECT_NE(kept, 0);
+    EXPECT_EQ(gadget_list_state()->current_list, layout_of(second));
+
+    EXPECT_EQ(gadget_list_use(window_handle(first)), window_handle(second));
+    EXPECT_EQ(gadget_list_state()->current_list, layout_of(first));
+
+    window_free(first);
+    EXPECT_EQ(gadget_list_state()->current_list, nullptr);
+    EXPECT_EQ(gadget_list_use(nullptr), nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Under a window manager.
+
+class WindowManaged : public Window {
+protected:
+    void SetUp() override {
+        Window::SetUp();
+        if (!window_manager_start()) GTEST_SKIP() << "no window manager available";
+    }
+    void TearDown() override {
+        Window::TearDown();
+        window_manager_stop();
+    }
+};
+
+// Frame size and client size once the window manager has framed the window.
+bool framed(ObjectId id) {
+    if (!shown(id)) return false;
+    GdkRectangle f = frame_of(id);
+    int w = 0, h = 0;
+    gtk_window_get_size(window_handle(id), &w, &h);
+    return f.height > h;
+}
+
+TEST_F(WindowManaged, CalculatorFlagsGiveAFixedCentredDecoratedWindow) {
+    ObjectId id = window_open(AUTO_NUMBER, 40, 40, 790, 400, u"TovamiDaysAfter", 364);
+    ASSERT_TRUE(pump_until([&] { return framed(id); }));
+    settle(300);
+    EXPECT_EQ(window_width(id), 790);
+    EXPECT_EQ(window_height(id), 400);
+    GdkRectangle f = frame_of(id);
+    // Centred although asked for 40, 40: the frame's corner is where the
+    // window was moved (north-west gravity).
+    EXPECT_EQ(f.x, SCREEN_W / 2 - 790 / 2);
+    EXPECT_EQ(f.y, SCREEN_H / 2 - 400 / 2);
+    EXPECT_EQ(gdk_window_get_decorations(gtk_widget_get_window(GTK_WIDGET(window_handle(id))), nullptr), TRUE);
+
+    // The user drags to resize (Alt + right button, the window manager's
+    // binding): the size stays.
+    int x = 0, y = 0;
+    ASSERT_TRUE(widget_screen_origin(layout_of(id), &x, &y));
+    discard_events();
+    xtest_move(x + 780, y + 390);
+    settle(50);
+    xtest_key_down("Alt_L", true);
+    xtest_button(3, true);
+    for (int step = 1; step <= 10; ++step) {
+        xtest_move(x + 780 + step * 10, y + 390 + step * 8);
+        settle(20);
+    }
+    xtest_button(3, false);
+    xtest_key_down("Alt_L", false);
+    settle(400);
+    int w = 0, h = 0;
+    gtk_window_get_size(window_handle(id), &w, &h);
+    EXPECT_EQ(w, 790);
+    EXPECT_EQ(h, 400);
+    EXPECT_EQ(window_width(id), 790);
+    EXPECT_EQ(count_events(drain_events(), EVENT_SIZE), 0);
+}
+
+TEST_F(WindowManaged, ResizableWindowFollowsTheUsersDrag) {
+    // The control case of the test above: the same drag does resize a
+    // resizable window.
+    ObjectId id = window_open(AUTO_NUMBER, 100, 100, 300, 200, u"resizable", WINDOW_RESIZABLE);
+    ASSERT_TRUE(pump_until([&] { return framed(id); }));
+    settle(300);
+    int x = 0, y = 0;
+    ASSERT_TRUE(widget_screen_origin(layout_of(id), &x, &y));
+    discard_events();
+    xtest_move(x + 290, y + 190);
+    settle(50);
+    xtest_key_down("Alt_L", true);
+    xtest_button(3, true);
+    for (int step = 1; step <= 10; ++step) {
+        xtest_move(x + 290 + step * 10, y + 190 + step * 8);
+        settle(20);
+    }
+    xtest_button(3, false);
+    xtest_key_down("Alt_L", false);
+    ASSERT_TRUE(pump_until([&] { return window_width(id) > 300; }));
+    EXPECT_GT(window_height(id), 200);
+    EXPECT_GE(count_events(drain_events(), EVENT_SIZE), 1);
+}
+
+TEST_F(WindowManaged, CloseRequestsFromTheWindowManagerPostCloseOnly) {
+    ObjectId id = window_open(AUTO_NUMBER, 100, 100, 300, 200, u"closeme", 364);
+    ASSERT_TRUE(pump_until([&] { return framed(id); }));
+    settle(200);
+    discard_events();
+    ASSERT_EQ(run_command("wmctrl -c closeme"), 0);
+    std::vector<TakenEvent> all;
+    ASSERT_TRUE(pump_until([&] {
+        auto more = drain_events();
+        all.insert(all.end(), more.begin(), more.end());
+        return count_events(all, EVENT_CLOSE) > 0;
+    }));
+    auto closes = events_of(all, EVENT_CLOSE);
+    ASSERT_EQ(closes.size(), 1u);
+    EXPECT_EQ(closes[0].window, id);
+    settle(200);
+    EXPECT_TRUE(shown(id)); // the application decides
+}
+
+TEST_F(WindowManaged, StateRequestsPostStateEvents) {
+    ObjectId id = window_open(AUTO_NUMBER, 100, 100, 300, 200, u"states", WINDOW_WITH_MAXIMIZE | WINDOW_WITH_MINIMIZE);
+    ASSERT_TRUE(pump_until([&] { return framed(id); }));
+    settle(200);
+    discard_events();
+    GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(window_handle(id)));
+    std::vector<TakenEvent> all;
+    auto wait_for = [&](std::int64_t type) {
+        return pump_until([&] {
+            auto more = drain_events();
+            all.insert(all.end(), more.begin(), more.end());
+            return count_events(all, type) > 0;
+        });
+    };
+
+    window_set_state(id, WINDOW_START_MAXIMIZED);
+    EXPECT_TRUE(wait_for(EVENT_MAXIMIZE));
+    EXPECT_TRUE(gdk_window_get_state(gw) & GDK_WINDOW_STATE_MAXIMIZED);
+
+    all.clear();
+    window_set_state(id, 0);
+    EXPECT_TRUE(wait_for(EVENT_RESTORE));
+
+    all.clear();
+    window_set_state(id, WINDOW_START_MINIMIZED);
+    EXPECT_TRUE(wait_for(EVENT_MINIMIZE));
+
+    all.clear();
+    window_set_state(id, 0);
+    EXPECT_TRUE(wait_for(EVENT_RESTORE));
+}
+
+TEST_F(WindowManaged, StartMaximized) {
+    ObjectId id = window_open(AUTO_NUMBER, 100, 100, 300, 200, u"big", WINDOW_WITH_MAXIMIZE | WINDOW_START_MAXIMIZED);
+    ASSERT_TRUE(pump_until([&] { return window_width(id) > 1000; }));
+}
+
+} // namespace
