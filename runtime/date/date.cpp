@@ -56,10 +56,13 @@ DateValue add_months(DateValue date, std::int64_t months)
     if (!break_down(date, &t)) return DATE_INVALID; // too far out to be in the date_add range
     std::int64_t month = 0;
     if (__builtin_add_overflow(static_cast<std::int64_t>(t.tm_mon), months, &month)) return DATE_INVALID;
-    const std::int64_t year = static_cast<std::int64_t>(t.tm_year) + 1900 + floor_div(month, 12);
-    month -= floor_div(month, 12) * 12;
+    // Whole years carried out of the month (the month then lies in 0..11).
+    const std::int64_t carried_years = floor_div(month, 12);
+    month = (month % 12 + 12) % 12;
     // date_make accepts only 1970..2038; testing here keeps the year from
-    // being narrowed to 32 bits.
+    // overflowing or being narrowed to 32 bits.
+    if (carried_years < -10000 || carried_years > 10000) return DATE_INVALID;
+    const std::int64_t year = static_cast<std::int64_t>(t.tm_year) + 1900 + carried_years;
     if (year < 1970 || year > 2038) return DATE_INVALID;
     // The day is tried at its own value, then lowered while it stays above 27.
     std::int32_t day = t.tm_mday;
