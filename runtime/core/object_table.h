@@ -44,7 +44,8 @@ ObjectTable* table_create(std::int32_t record_size, std::int32_t growth, ObjectF
 
 // The zero-filled record for a new object under number (0..OBJECT_NUMBER_MAX)
 // or AUTO_NUMBER. A number in use is first freed through the free procedure
-// and its record block reused. Null for numbers below -1 or above
+// and its record block reused (zeroed again in any case, so a record left
+// half-filled by a failed creation never leaks into the next one). Null for numbers below -1 or above
 // OBJECT_NUMBER_MAX, a null table, or when memory runs out. Table mutex held.
 void* object_allocate(ObjectTable* table, ObjectId number);
 
