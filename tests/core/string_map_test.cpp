@@ -247,8 +247,10 @@ TEST_F(StringMapTest, IntegerKeysIncludingNegativeOnes)
 
 TEST_F(StringMapTest, OwnerSlotFollowsCreateAndDestroy)
 {
+    StringMap* keeper = map_create(24, 0, nullptr, nullptr, 1); // keeps the shared pool alive
     StringMap* first = map_create(24, 5, nullptr, &map_, 8);
     ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->pool, keeper->pool);
     EXPECT_EQ(map_, first);
     EXPECT_EQ(map_->element_type, 5);
     BlockPool* pool = first->pool;
@@ -264,6 +266,8 @@ TEST_F(StringMapTest, OwnerSlotFollowsCreateAndDestroy)
     EXPECT_EQ(map_find(second, u"a"), nullptr);
     map_destroy(second);
     EXPECT_EQ(map_, nullptr);
+    EXPECT_EQ(pool_shared_use_count(pool), uses - 1);
+    map_destroy(keeper);
     map_destroy(nullptr);
 
     // A map without an owner slot works too.
