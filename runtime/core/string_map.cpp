@@ -31,7 +31,11 @@ std::int32_t fold_unit(WideChar unit) noexcept
 
 std::int32_t bucket_of_hash(const StringMap* map, std::uint32_t hash) noexcept
 {
-    return static_cast<std::int32_t>(hash % static_cast<std::uint32_t>(map->bucket_count));
+    const auto count = static_cast<std::uint32_t>(map->bucket_count);
+    // The same remainder without a division for power-of-two counts (the
+    // binding table has 1024 buckets).
+    if ((count & (count - 1)) == 0) return static_cast<std::int32_t>(hash & (count - 1));
+    return static_cast<std::int32_t>(hash % count);
 }
 
 // Negative keys land in a bucket inside the array (a non-negative remainder).
@@ -182,8 +186,13 @@ std::uint32_t map_hash(const WideChar* key, std::int32_t folded)
 {
     std::uint32_t hash = 0;
     if (key == nullptr) return hash;
+    if (folded == 0) {
+        for (const WideChar* p = key; *p != 0; ++p)
+            hash = hash * HASH_MULTIPLIER + static_cast<std::uint32_t>(static_cast<std::int16_t>(*p));
+        return hash;
+    }
     for (const WideChar* p = key; *p != 0; ++p) {
-        const std::int32_t value = folded != 0 ? fold_unit(*p) : static_cast<std::int16_t>(*p);
+        const std::int32_t value = fold_unit(*p);
         if (value == 0) break;
         hash = hash * HASH_MULTIPLIER + static_cast<std::uint32_t>(value);
     }

@@ -12,6 +12,8 @@
 
 #include <pthread.h>
 
+#include <initializer_list>
+
 namespace {
 
 // Chunks of the record pool: 16 records at first, at most 256.
@@ -84,11 +86,8 @@ struct DispatchView {
 };
 
 // Runs the handlers bound to exactly this key. Queue mutex held.
-void run_bound(std::int32_t type, std::int64_t window, std::int64_t object, std::int64_t subtype,
-               DispatchView* view) noexcept
+void run_bound(const WideChar* key, DispatchView* view) noexcept
 {
-    WideChar key[EVENT_KEY_CAPACITY];
-    event_format_key(key, type, window, object, subtype);
     auto* binding = static_cast<EventBinding*>(map_find(queue.bindings, key));
     if (binding == nullptr || binding->handlers == nullptr) return;
 
@@ -127,15 +126,50 @@ void run_bound(std::int32_t type, std::int64_t window, std::int64_t object, std:
     if (binding->handlers == nullptr) map_delete_current(queue.bindings);
 }
 
-// The five lookups of one dispatch, most specific first. Queue mutex held.
+// Decimal text of one key field.
+struct KeyField {
+    WideChar units[21]; // digits and sign, no terminator
+    int length;         // units used
+};
+
+KeyField key_field(std::int64_t value) noexcept
+{
+    KeyField field{};
+    field.length = write_decimal(field.units, value);
+    return field;
+}
+
+// Joins four field texts with colons into out (EVENT_KEY_CAPACITY units).
+void join_key(WideChar* out, const KeyField& type, const KeyField& window, const KeyField& object,
+              const KeyField& subtype) noexcept
+{
+    int n = 0;
+    for (const KeyField* field : {&type, &window, &object, &subtype}) {
+        if (n != 0) out[n++] = u':';
+        for (int i = 0; i < field->length; ++i) out[n++] = field->units[i];
+    }
+    out[n] = 0;
+}
+
+// The five lookups of one dispatch, most specific first. Each field is
+// written out once and the five keys are joined from those texts. Queue
+// mutex held.
 void dispatch_five(std::int32_t type, std::int64_t object, std::int64_t window, std::int64_t subtype,
                    DispatchView* view) noexcept
 {
-    run_bound(type, window, object, subtype, view);
-    run_bound(type, window, object, ANY_ID, view);
-    run_bound(type, window, ANY_ID, ANY_ID, view);
-    run_bound(type, ANY_ID, ANY_ID, ANY_ID, view);
-    run_bound(type, ANY_ID, object, subtype, view);
+    const KeyField t = key_field(type), w = key_field(window), o = key_field(object), s = key_field(subtype);
+    const KeyField any = key_field(ANY_ID);
+    WideChar key[EVENT_KEY_CAPACITY];
+    join_key(key, t, w, o, s);
+    run_bound(key, view);
+    join_key(key, t, w, o, any);
+    run_bound(key, view);
+    join_key(key, t, w, any, any);
+    run_bound(key, view);
+    join_key(key, t, any, any, any);
+    run_bound(key, view);
+    join_key(key, t, any, o, s);
+    run_bound(key, view);
     if (view != nullptr && view->swapped) current_event = view->saved;
 }
 
@@ -326,7 +360,9 @@ void event_dispatch_bound(std::int32_t type, std::int64_t window, std::int64_t o
 {
     MutexGuard guard(&queue.mutex);
     if (queue.bindings == nullptr) return;
-    run_bound(type, window, object, subtype, nullptr);
+    WideChar key[EVENT_KEY_CAPACITY];
+    event_format_key(key, type, window, object, subtype);
+    run_bound(key, nullptr);
 }
 
 HandlerNode* event_bind(std::int32_t type, std::int64_t window, std::int64_t object, std::int64_t subtype,
