@@ -157,6 +157,9 @@ void join_key(WideChar* out, const KeyField& type, const KeyField& window, const
 void dispatch_five(std::int32_t type, std::int64_t object, std::int64_t window, std::int64_t subtype,
                    DispatchView* view) noexcept
 {
+    // With no handler bound, every lookup would miss: skip building the keys,
+    // which is most of the cost of a post.
+    if (queue.bindings == nullptr || queue.bindings->entry_count == 0) return;
     const KeyField t = key_field(type), w = key_field(window), o = key_field(object), s = key_field(subtype);
     const KeyField any = key_field(ANY_ID);
     WideChar key[EVENT_KEY_CAPACITY];
