@@ -14,6 +14,13 @@ void runtime_start(int* argc, char*** argv);
 // separately by workspace_end, last of all.
 void runtime_end();
 
+// Start-up steps up to the main loop: the runtime, the logos and fonts, the
+// window filled with today's date.
+void app_start(int* argc, char*** argv);
+
+// Shut-down after the main loop: the runtime, then the workspace key.
+void app_stop();
+
 // The program: start-up, main loop until the window closes, shut-down.
 // Returns the exit status, always 0.
 int app_run(int* argc, char*** argv);

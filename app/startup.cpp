@@ -1,25 +1,120 @@
-// Start-up and shut-down sequences of the runtime, and the program's frame.
+// Start-up, main loop and shut-down of the calculator.
 #include "app/app.h"
+#include "app/calculator.h"
 
+#include "runtime/core/linked_list.h"
 #include "runtime/core/runtime_start.h"
+#include "runtime/core/string_map.h"
 #include "runtime/core/thread_slots.h"
+#include "runtime/core/utf_convert.h"
 #include "runtime/core/wide_string.h"
+#include "runtime/event/event_queue.h"
+#include "runtime/event/event_wait.h"
+#include "runtime/font/font.h"
+#include "runtime/gadget/gadget.h"
+#include "runtime/image/image.h"
+#include "runtime/window/window.h"
+
+#include <string>
+
+#ifndef TDA_LOGO_DIR
+#define TDA_LOGO_DIR "assets"
+#endif
+
+ObjectId logo_image;
+ObjectId banner_image;
 
 void runtime_start(int* argc, char*** argv) {
     runtime_args_set(argc, argv);
     locale_init();
     workspace_init();
+    image_decoders_init();
     gui_start();
+    font_init();
+    map_hooks_init();
+    event_queue_init();
+    image_drawing_init();
+    bmp_decoder_register();
+    list_hooks_init();
+    image_init();
+    window_init();
+    gadget_init();
+    png_decoder_register();
 }
 
 void runtime_end() {
+    window_end();
+    image_end();
+    event_queue_end();
+    font_end();
     gui_stop();
     thread_slots_end();
 }
 
-int app_run(int* argc, char*** argv) {
+WideChar* logo_path(const char* file_name) {
+    std::string path = TDA_LOGO_DIR;
+    path += '/';
+    path += file_name;
+    return string_from_utf8_alloc(path.c_str());
+}
+
+namespace {
+
+ObjectId load_logo(const char* file_name) {
+    WideChar* path = logo_path(file_name);
+    ObjectId id = path ? image_load(AUTO_NUMBER, path) : 0;
+    string_free(path);
+    return id;
+}
+
+} // namespace
+
+std::int64_t on_main_window_size() {
+    std::int64_t w = window_width(main_window);
+    gadget_resize(after_result_field, 260, 160, static_cast<std::int32_t>(w - 630), 35);
+    return 0;
+}
+
+std::int64_t dispatch_event(std::int64_t type) {
+    if (type == EVENT_SIZE) {
+        on_main_window_size();
+        return 1;
+    }
+    if (type == EVENT_CLOSE) return DISPATCH_STOP;
+    if (type == EVENT_GADGET) {
+        ObjectId gadget = event_gadget();
+        std::int64_t subtype = event_subtype();
+        if (gadget == before_button) compute_date_before(subtype);
+        else if (gadget == after_button) compute_date_after(subtype);
+        else if (gadget == logo_gadget) show_about(subtype);
+        else if (gadget == date_input_button) fill_date_from_calendar(subtype);
+    }
+    return 1;
+}
+
+void app_start(int* argc, char*** argv) {
     runtime_start(argc, argv);
+    logo_image = load_logo("TovamiLogoNeon100x49.png");
+    banner_image = load_logo("TovamiHidukeGULogoColor.png");
+    font_load(0, u"Sans", 10);
+    font_load(1, u"Sans", 9);
+    font_load(2, u"Sans", 8);
+    font_load(3, u"IPAゴシック", 9);
+    open_main_window(40, 40, 790, 400);
+    fill_date_from_calendar();
+}
+
+void app_stop() {
     runtime_end();
     workspace_end();
+}
+
+int app_run(int* argc, char*** argv) {
+    app_start(argc, argv);
+    for (;;) {
+        std::int64_t type = event_wait();
+        if (dispatch_event(type) == DISPATCH_STOP) break;
+    }
+    app_stop();
     return 0;
 }

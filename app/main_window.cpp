@@ -1,0 +1,112 @@
+// The calculator's one window and its gadgets at fixed positions.
+#include "app/calculator.h"
+
+#include "runtime/core/string_functions.h"
+#include "runtime/font/font.h"
+#include "runtime/gadget/gadget.h"
+#include "runtime/gadget/gadget_kinds.h"
+#include "runtime/gadget/image_gadget.h"
+#include "runtime/image/image.h"
+#include "runtime/window/window.h"
+
+ObjectId main_window;
+ObjectId year_field, month_combo, day_combo;
+ObjectId after_count_field, after_result_field;
+ObjectId before_count_field, before_result_field;
+ObjectId after_button, date_input_button, date_calendar;
+ObjectId banner_gadget, logo_gadget;
+
+namespace {
+
+constexpr std::uint32_t MAIN_WINDOW_FLAGS = 364; // menu, title, minimize, centred
+constexpr std::int32_t TEXT_LEFT = 0, TEXT_RIGHT = 1, TEXT_CENTRE = 2;
+constexpr std::int32_t COMBO_WITH_ENTRY = 1;
+constexpr std::int32_t IMAGE_SUNKEN = 1;
+constexpr std::int32_t PUSH_BUTTON_FLAGS = 8; // no button flag uses 8: a plain button
+
+void use_font(ObjectId gadget, ObjectId font) { gadget_set_font(gadget, font_handle(font)); }
+
+// Items "1" .. "last", each appended at the end.
+void add_number_items(ObjectId combo, int last) {
+    WideChar text[12];
+    for (int i = 1; i <= last; ++i) {
+        string_from_int(i, text);
+        gadget_add_item(combo, -1, text);
+    }
+}
+
+} // namespace
+
+std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width,
+                              std::int64_t height) {
+    main_window = window_open(AUTO_NUMBER, static_cast<std::int32_t>(x),
+                              static_cast<std::int32_t>(y), static_cast<std::int32_t>(width),
+                              static_cast<std::int32_t>(height), u"TovamiDaysAfter",
+                              MAIN_WINDOW_FLAGS, nullptr);
+    window_set_color(main_window, APP_BACKGROUND);
+
+    ObjectId label;
+    year_field = gadget_editor_create(AUTO_NUMBER, 40, 70, 100, 30, 0);
+    use_font(year_field, 0);
+    gadget_add_item(year_field, -1, u"year");
+
+    after_count_field = gadget_editor_create(AUTO_NUMBER, 30, 160, 100, 35, 0);
+    gadget_set_color(after_count_field, COLOR_FRONT, APP_COUNT_TEXT);
+    use_font(after_count_field, 0);
+
+    after_result_field = gadget_editor_create(AUTO_NUMBER, 260, 160, 160, 35, 0);
+    gadget_set_color(after_result_field, COLOR_FRONT, APP_BLACK);
+
+    gadget_text_create(AUTO_NUMBER, 240, 165, 10, 20, u"=", TEXT_CENTRE);
+
+    label = gadget_text_create(AUTO_NUMBER, 150, 170, 80, 25, u"days after", TEXT_RIGHT);
+    gadget_set_color(label, COLOR_FRONT, APP_LABEL_GREY);
+    gadget_set_color(label, COLOR_BACK, APP_BACKGROUND);
+    use_font(label, 1);
+
+    label = gadget_text_create(AUTO_NUMBER, 40, 110, 380, 25,
+                               u"valid period: 1970-01-01 <--> 2038-01-19", TEXT_CENTRE);
+    use_font(label, 1);
+    label = gadget_text_create(AUTO_NUMBER, 320, 40, 40, 25, u"Day", TEXT_LEFT);
+    use_font(label, 1);
+    label = gadget_text_create(AUTO_NUMBER, 180, 40, 60, 25, u"Month", TEXT_LEFT);
+    use_font(label, 1);
+
+    day_combo = gadget_combo_create(AUTO_NUMBER, 320, 70, 100, 30, COMBO_WITH_ENTRY);
+    add_number_items(day_combo, 31);
+
+    gadget_button_create(before_button, 430, 220, 100, 40, u"push", PUSH_BUTTON_FLAGS);
+    use_font(before_button, 0);
+
+    before_count_field = gadget_editor_create(AUTO_NUMBER, 30, 220, 100, 35, 0);
+
+    label = gadget_text_create(AUTO_NUMBER, 140, 230, 90, 25, u"days before", TEXT_RIGHT);
+    use_font(label, 2);
+    gadget_text_create(AUTO_NUMBER, 240, 225, 10, 20, u"=", TEXT_CENTRE);
+
+    before_result_field = gadget_editor_create(AUTO_NUMBER, 260, 220, 160, 35, 0);
+    gadget_set_color(before_result_field, COLOR_FRONT, APP_BLACK);
+
+    date_calendar = gadget_calendar_create(AUTO_NUMBER, 560, 10, 200, 170, 0);
+    use_font(date_calendar, 1);
+
+    after_button = gadget_button_create(AUTO_NUMBER, 430, 160, 100, 40, u"push",
+                                        PUSH_BUTTON_FLAGS);
+    use_font(after_button, 0);
+
+    month_combo = gadget_combo_create(AUTO_NUMBER, 180, 70, 100, 30, COMBO_WITH_ENTRY);
+    use_font(month_combo, 0);
+    add_number_items(month_combo, 12);
+
+    banner_gadget = gadget_image_create(AUTO_NUMBER, 30, 310, 600, 50,
+                                        image_handle(banner_image), IMAGE_SUNKEN);
+    logo_gadget = gadget_image_create(AUTO_NUMBER, 660, 310, 100, 49,
+                                      image_handle(logo_image), IMAGE_SUNKEN);
+
+    gadget_text_create(AUTO_NUMBER, 40, 40, 40, 25, u"Year", TEXT_LEFT);
+
+    date_input_button = gadget_button_create(AUTO_NUMBER, 660, 190, 90, 25,
+                                             u"\u3000日付入力", 0);
+    use_font(date_input_button, 3);
+    return 0;
+}

@@ -1,0 +1,242 @@
+// The calculator as a user meets it: the real main window, driven with real
+// key presses and clicks through the X server, read back from its fields.
+#include "app/app.h"
+#include "app/calculator.h"
+
+#include "runtime/core/wide_string.h"
+#include "runtime/date/date.h"
+#include "runtime/event/event_wait.h"
+#include "runtime/gadget/gadget.h"
+#include "support/gui_support.h"
+#include "support/test_support.h"
+
+#include <gtk/gtk.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+
+using namespace tda_test;
+
+namespace {
+
+// The text of a gadget as UTF-8.
+std::string text_of(ObjectId gadget) {
+    std::int64_t start = workspace_position();
+    const WideChar* text = gadget_get_text(gadget, start);
+    std::string out;
+    for (const WideChar* p = text; p && *p; ++p) {
+        char32_t c = *p;
+        if (c < 0x80) out += static_cast<char>(c);
+        else if (c < 0x800) { out += static_cast<char>(0xC0 | (c >> 6)); out += static_cast<char>(0x80 | (c & 0x3F)); }
+        else { out += static_cast<char>(0xE0 | (c >> 12)); out += static_cast<char>(0x80 | ((c >> 6) & 0x3F)); out += static_cast<char>(0x80 | (c & 0x3F)); }
+    }
+    workspace_set_position(start);
+    return out;
+}
+
+GtkWidget* widget_of(ObjectId gadget) {
+    GadgetRecord* g = gadget_lookup(gadget);
+    return g ? g->main : nullptr;
+}
+
+// Runs the program's own loop body (wait, dispatch) for about `ms`.
+void run_loop(int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        std::int64_t type = event_wait_timeout(5);
+        if (type != EVENT_NONE && type != EVENT_TOOLKIT_ONLY) dispatch_event(type);
+    }
+}
+
+// Types ASCII text with the keys of a US keyboard, shifting where needed.
+void type_text(const std::string& text) {
+    for (char c : text) {
+        const char* name = nullptr;
+        bool shift = false;
+        switch (c) {
+        case '$': name = "4"; shift = true; break;
+        case '%': name = "5"; shift = true; break;
+        case '-': name = "minus"; break;
+        case '+': name = "equal"; shift = true; break;
+        case ' ': name = "space"; break;
+        default: break;
+        }
+        if (!name) {
+            xtest_type(std::string(1, c));
+            continue;
+        }
+        if (shift) xtest_key_down("Shift_L", true);
+        xtest_key(name);
+        if (shift) xtest_key_down("Shift_L", false);
+    }
+    settle(30);
+}
+
+// Clicks into a field (for a combo: its entry, on the left), selects all of
+// its text and types the replacement.
+void type_into(ObjectId gadget, const std::string& text) {
+    GtkWidget* w = widget_of(gadget);
+    ASSERT_NE(w, nullptr);
+    int x = 0, y = 0;
+    ASSERT_TRUE(widget_screen_origin(w, &x, &y));
+    GtkAllocation a;
+    gtk_widget_get_allocation(w, &a);
+    xtest_click(x + std::min(20, a.width / 4), y + a.height / 2);
+    run_loop(40);
+    xtest_key_down("Control_L", true);
+    xtest_key("a");
+    xtest_key_down("Control_L", false);
+    xtest_key("BackSpace");
+    type_text(text);
+    run_loop(40);
+}
+
+void click(ObjectId gadget, int button = 1) {
+    click_widget(widget_of(gadget), button);
+    run_loop(120);
+}
+
+class Calculator : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
+        static int argc = 1;
+        static char name[] = "tovamidaysafter";
+        static char* args[] = {name, nullptr};
+        static char** argv = args;
+        app_start(&argc, &argv);
+        settle(500);
+        run_loop(300);
+    }
+};
+
+TEST_F(Calculator, StartsWithTodaysDateInTheFields) {
+    DateValue now = date_now();
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "%04d", date_year(now));
+    EXPECT_EQ(text_of(year_field), expected);
+    std::snprintf(expected, sizeof expected, "%02d", date_month(now));
+    EXPECT_EQ(text_of(month_combo), expected);
+    std::snprintf(expected, sizeof expected, "%02d", date_day(now));
+    EXPECT_EQ(text_of(day_combo), expected);
+    EXPECT_EQ(text_of(after_count_field), "");
+    EXPECT_EQ(text_of(before_count_field), "");
+}
+
+TEST_F(Calculator, PushButtonsShowTheDatesAfterAndBefore) {
+    struct Case {
+        const char *year, *month, *day, *after, *before, *after_result, *before_result;
+    };
+    const Case cases[] = {
+        {"2024", "2", "28", "1", "1", "2024/02/29", "2024/02/27"},   // leap day both ways
+        {"1970", "1", "1", "0", "1", "1970/01/01", "1969/12/31"},    // no range check on results
+        {"2024", "2", "30", "1", "1", "0000/00/00", "0000/00/00"},   // no such day
+        {"2024", "1", "1", "$10", "%101", "2024/01/17", "2023/12/27"}, // hex 16, binary 5
+        {"2024", "1", "10", "-7", " 7", "2024/01/03", "2024/01/10"}, // signs and blanks
+        {"2024", "03", "3x", "12ab", "-7", "2024/03/15", "2024/03/03"},
+        {"2038", "1", "10", "30", "", "2038/02/09", "2038/01/10"},   // past 2038 in full
+        {"2000", "1", "1", "99999999999999999999", "4294967297", "0000/00/00", "0000/00/00"},
+        {"year", "1", "1", "1", "1", "0000/00/00", "0000/00/00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.year) + "/" + c.month + "/" + c.day + " +" + c.after + " -" + c.before);
+        type_into(year_field, c.year);
+        type_into(month_combo, c.month);
+        type_into(day_combo, c.day);
+        type_into(after_count_field, c.after);
+        type_into(before_count_field, c.before);
+        EXPECT_EQ(text_of(year_field), c.year);
+        EXPECT_EQ(text_of(after_count_field), c.after);
+        click(after_button);
+        click(before_button);
+        EXPECT_EQ(text_of(after_result_field), c.after_result);
+        EXPECT_EQ(text_of(before_result_field), c.before_result);
+    }
+}
+
+TEST_F(Calculator, EachClickRecomputesEvenWithoutChanges) {
+    type_into(year_field, "2024");
+    type_into(month_combo, "2");
+    type_into(day_combo, "28");
+    type_into(after_count_field, "1");
+    click(after_button);
+    ASSERT_EQ(text_of(after_result_field), "2024/02/29");
+    gadget_set_text(after_result_field, u"scribble");
+    click(after_button);
+    EXPECT_EQ(text_of(after_result_field), "2024/02/29");
+}
+
+TEST_F(Calculator, DateInputButtonCopiesThePickedDay) {
+    // Pick a day in the middle of the calendar's grid with the mouse.
+    GtkWidget* cal = widget_of(date_calendar);
+    int x = 0, y = 0;
+    ASSERT_TRUE(widget_screen_origin(cal, &x, &y));
+    GtkAllocation a;
+    gtk_widget_get_allocation(cal, &a);
+    xtest_click(x + a.width / 2, y + a.height * 2 / 3);
+    run_loop(150);
+    DateValue picked = gadget_get_state(date_calendar);
+    ASSERT_GT(picked, 0);
+    type_into(year_field, "1999");
+    type_into(month_combo, "12");
+    type_into(day_combo, "31");
+    gadget_set_text(after_result_field, u"untouched");
+
+    click(date_input_button);
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "%04d", date_year(picked));
+    EXPECT_EQ(text_of(year_field), expected);
+    std::snprintf(expected, sizeof expected, "%02d", date_month(picked));
+    EXPECT_EQ(text_of(month_combo), expected);
+    std::snprintf(expected, sizeof expected, "%02d", date_day(picked));
+    EXPECT_EQ(text_of(day_combo), expected);
+    EXPECT_EQ(text_of(after_result_field), "untouched"); // copying computes nothing
+}
+
+// While an about box runs its own loop, finds it, notes its title and text,
+// and presses its OK button with a real click.
+struct AboutWatch {
+    int seen = 0;
+    std::string title, text;
+};
+
+gboolean close_about(gpointer data) {
+    auto* watch = static_cast<AboutWatch*>(data);
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next) {
+        if (!GTK_IS_MESSAGE_DIALOG(l->data) || !gtk_widget_get_visible(GTK_WIDGET(l->data))) continue;
+        GtkWidget* dialog = GTK_WIDGET(l->data);
+        ++watch->seen;
+        watch->title = gtk_window_get_title(GTK_WINDOW(dialog));
+        gchar* text = nullptr;
+        g_object_get(dialog, "text", &text, nullptr);
+        watch->text = text ? text : "";
+        g_free(text);
+        GtkWidget* ok = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+        if (ok) click_widget(ok);
+    }
+    g_list_free(tops);
+    return G_SOURCE_REMOVE;
+}
+
+TEST_F(Calculator, LeftClickOnTheSmallLogoShowsTheAboutBox) {
+    AboutWatch watch;
+    g_timeout_add(700, close_about, &watch);
+    click(logo_gadget, 3); // right click: nothing
+    click(banner_gadget);  // the banner has no handler
+    run_loop(900);
+    EXPECT_EQ(watch.seen, 0);
+
+    g_timeout_add(700, close_about, &watch);
+    click(logo_gadget); // returns once the box was closed by the watch
+    run_loop(300);
+    EXPECT_EQ(watch.seen, 1);
+    EXPECT_EQ(watch.title, "合同会社Tovami Corporation");
+    EXPECT_EQ(watch.text.rfind("\n合同会社Tovami Corporation\n\u3000\u3000", 0), 0u);
+    EXPECT_NE(watch.text.find("example.com"), std::string::npos);
+    EXPECT_NE(watch.text.back(), '\n');
+}
+
+} // namespace
