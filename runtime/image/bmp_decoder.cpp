@@ -28,9 +28,12 @@
 //     (every step consumes at least two bytes, so the loop always ends);
 //   - an end-of-bitmap right after the last row: accepted as usual.
 #include "runtime/image/image.h"
+#include "runtime/image/image_block.h"
 
 #include <cstdlib>
 #include <cstring>
+
+#include <immintrin.h>
 
 namespace {
 
@@ -142,18 +145,8 @@ void row_16bit_565(const std::uint8_t* in, std::uint8_t* out, std::int64_t pixel
     }
 }
 
-void row_24bit(const std::uint8_t* in, std::uint8_t* out, std::int64_t pixels) {
-    std::int64_t x = 0;
-    // Four pixels (12 bytes) at a time: the compiler keeps these in registers.
-    for (; x + 4 <= pixels; x += 4) {
-        std::uint8_t t[12];
-        std::memcpy(t, in, 12);
-        std::uint8_t o[12] = {t[2], t[1], t[0], t[5], t[4], t[3], t[8], t[7], t[6], t[11], t[10], t[9]};
-        std::memcpy(out, o, 12);
-        in += 12;
-        out += 12;
-    }
-    for (; x < pixels; ++x) {
+void row_24bit_plain(const std::uint8_t* in, std::uint8_t* out, std::int64_t pixels) {
+    for (std::int64_t x = 0; x < pixels; ++x) {
         out[0] = in[2];
         out[1] = in[1];
         out[2] = in[0];
@@ -162,7 +155,54 @@ void row_24bit(const std::uint8_t* in, std::uint8_t* out, std::int64_t pixels) {
     }
 }
 
+// Four pixels per step with one byte shuffle. Each step loads and stores 16
+// bytes of which 12 belong to the four pixels; it runs only while two more
+// pixels follow, so neither the load nor the store leaves the row, and the 4
+// extra bytes stored are rewritten by the next step.
+__attribute__((target("ssse3"))) void row_24bit_ssse3(const std::uint8_t* in, std::uint8_t* out,
+                                                     std::int64_t pixels) {
+    const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 12, 13, 14, 15);
+    std::int64_t x = 0;
+    for (; x + 6 <= pixels; x += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(v, order));
+        in += 12;
+        out += 12;
+    }
+    row_24bit_plain(in, out, pixels - x);
+}
+
+__attribute__((target("ssse3"))) void row_32bit_ssse3(const std::uint8_t* in, std::uint8_t* out,
+                                                     std::int64_t pixels) {
+    const __m128i order = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+    std::int64_t x = 0;
+    for (; x + 6 <= pixels; x += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(v, order));
+        in += 16;
+        out += 12;
+    }
+    for (; x < pixels; ++x) {
+        out[0] = in[2];
+        out[1] = in[1];
+        out[2] = in[0];
+        in += 4;
+        out += 3;
+    }
+}
+
+const bool have_ssse3 = __builtin_cpu_supports("ssse3");
+
+void row_24bit(const std::uint8_t* in, std::uint8_t* out, std::int64_t pixels) {
+    if (have_ssse3) row_24bit_ssse3(in, out, pixels);
+    else row_24bit_plain(in, out, pixels);
+}
+
 void row_32bit(const std::uint8_t* in, std::uint8_t* out, std::int64_t pixels) {
+    if (have_ssse3) {
+        row_32bit_ssse3(in, out, pixels);
+        return;
+    }
     for (std::int64_t x = 0; x < pixels; ++x) {
         out[0] = in[2];
         out[1] = in[1];
@@ -271,7 +311,7 @@ int bmp_check(ImageDecodeContext* context) {
     long size = std::ftell(stream);
     if (std::fseek(stream, 0, SEEK_SET) != 0) return 0;
     if (size < BMP_FILE_HEADER_SIZE || size > BMP_FILE_MAX) return 0;
-    auto* file = static_cast<BmpFile*>(std::malloc(sizeof(BmpFile) + static_cast<std::size_t>(size)));
+    auto* file = static_cast<BmpFile*>(image_block_alloc(sizeof(BmpFile) + static_cast<std::size_t>(size)));
     if (file == nullptr) return 0;
     std::uint8_t* bytes = file_bytes(file);
     file->length = static_cast<std::int64_t>(std::fread(bytes, 1, BMP_FILE_HEADER_SIZE, stream));

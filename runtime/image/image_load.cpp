@@ -2,6 +2,7 @@
 // blocks of our own and wrap them in GdkPixbuf objects.
 #include "runtime/core/linked_list.h"
 #include "runtime/core/utf_convert.h"
+#include "runtime/image/image_block.h"
 #include "runtime/image/image_internal.h"
 
 #include <glib-object.h>
@@ -18,7 +19,7 @@ void free_pixels(guchar* pixels, gpointer) { std::free(pixels); }
 // decoder's result is not examined (a file that fails part-way still gives
 // an image).
 GdkPixbuf* decode_frame(ImageDecodeContext* context, std::int64_t stride, std::int64_t block_size) {
-    auto* block = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(block_size)));
+    auto* block = static_cast<std::uint8_t*>(image_block_alloc(static_cast<std::size_t>(block_size)));
     if (block == nullptr) return nullptr;
     context->decoder->decode(context, block, stride, 0);
     GdkPixbuf* pixels = gdk_pixbuf_new_from_data(block, GDK_COLORSPACE_RGB, context->depth == 32, 8,

@@ -453,3 +453,29 @@ TEST(BmpDecoder, StreamsThatLieAboutTheirSize) {
     ShrinkingFile broken{whole, std::int64_t(whole.size()), true};
     EXPECT_FALSE(decode_shrinking(&broken).accepted);
 }
+
+TEST(BmpDecoder, WideRowsConvertEveryPixelAtEveryWidth) {
+    // Wide rows take the four-pixels-at-a-time path; every width from 1 to 41
+    // checks its tail and that nothing beyond the row's pixels is written.
+    for (std::uint16_t bits : {24, 32}) {
+        for (std::int32_t w = 1; w <= 41; ++w) {
+            Rows rows;
+            for (int y = 0; y < 3; ++y) {
+                std::vector<std::uint32_t> row;
+                for (int x = 0; x < w; ++x) row.push_back((std::uint32_t(x * 40503 + y * 9973 + w) * 2654435761u) >> 8);
+                rows.push_back(row);
+            }
+            BmpSpec s = plain(w, 3, bits, rows);
+            DirectDecode d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(s));
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < w; ++x)
+                    ASSERT_EQ(d.pixel(x, y), rgb(rows[2 - y][x])) << bits << " bits, width " << w << " at " << x;
+            ASSERT_TRUE(d.outside_untouched()) << bits << " bits, width " << w;
+            // The file ends right after the last pixel (no row padding).
+            Bytes cut = bmp_bytes(s);
+            cut.resize(cut.size() - ((4 - (w * bits / 8) % 4) % 4));
+            DirectDecode c = decode_direct(IMAGE_FORMAT_BMP, cut);
+            ASSERT_EQ(c.pixel(w - 1, 0), rgb(rows[2][w - 1])) << bits << " bits, width " << w;
+        }
+    }
+}
