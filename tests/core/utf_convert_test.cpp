@@ -204,6 +204,188 @@ TEST(Utf8Conversion, AgreesWithGLibOnRandomValidText) {
     }
 }
 
+// Straightforward decoder following the conversion rules one byte at a
+// time; the converter's fast paths must agree with it on any input.
+std::int64_t reference_decode(const std::string& bytes, std::u16string* out, std::int64_t capacity) {
+    std::int64_t n = 0;
+    std::size_t i = 0;
+    const std::size_t size = bytes.size();
+    while (i < size) {
+        unsigned lead = static_cast<unsigned char>(bytes[i]);
+        unsigned cp;
+        int follow;
+        if (lead < 0x80) { cp = lead; follow = 0; }
+        else if (lead >= 0xC0 && lead <= 0xDF) { cp = lead & 0x1F; follow = 1; }
+        else if (lead >= 0xE0 && lead <= 0xEF) { cp = lead & 0x0F; follow = 2; }
+        else if (lead >= 0xF0 && lead <= 0xF7) { cp = lead & 0x07; follow = 3; }
+        else return out != nullptr ? 0 : n;
+        if (size - i - 1 < static_cast<std::size_t>(follow)) break;
+        ++i;
+        for (int k = 0; k < follow; ++k) {
+            unsigned c = static_cast<unsigned char>(bytes[i++]);
+            if ((c & 0xC0) != 0x80) break;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (cp <= 0xFFFF) {
+            if (out != nullptr) {
+                if (n >= capacity) break;
+                *out += static_cast<char16_t>(cp);
+            }
+            n += 1;
+        } else if (cp <= 0x10FFFF) {
+            if (out != nullptr) {
+                if (n + 2 > capacity) break;
+                *out += static_cast<char16_t>(0xD800 | ((cp - 0x10000) >> 10));
+                *out += static_cast<char16_t>(0xDC00 | ((cp - 0x10000) & 0x3FF));
+            }
+            n += 2;
+        } else {
+            break;
+        }
+    }
+    return n;
+}
+
+// The same for the other direction.
+std::int64_t reference_encode(const std::u16string& units, std::string* out, std::int64_t capacity) {
+    std::int64_t w = 0;
+    const std::size_t count = units.size();
+    for (std::size_t i = 0; i < count;) {
+        if (out != nullptr && w >= capacity) return w;  // writing stops once the output is full
+        unsigned u = units[i];
+        unsigned cp = u;
+        std::size_t used = 1;
+        if (u >= 0xD800 && u <= 0xDBFF) {
+            if (i + 1 >= count) return w;
+            unsigned low = units[i + 1];
+            if (low < 0xDC00 || low > 0xDFFF) return out != nullptr ? 0 : w;
+            cp = 0x10000 + (((u & 0x3FF) << 10) | (low & 0x3FF));
+            used = 2;
+        }
+        std::string bytes;
+        if (cp < 0x80) bytes += static_cast<char>(cp);
+        else if (cp < 0x800) { bytes += static_cast<char>(0xC0 | (cp >> 6)); bytes += static_cast<char>(0x80 | (cp & 0x3F)); }
+        else if (cp < 0x10000) {
+            bytes += static_cast<char>(0xE0 | (cp >> 12));
+            bytes += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            bytes += static_cast<char>(0xF0 | (cp >> 18));
+            bytes += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            bytes += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+        if (out != nullptr) {
+            if (w + static_cast<std::int64_t>(bytes.size()) > capacity) return w;
+            *out += bytes;
+        }
+        w += static_cast<std::int64_t>(bytes.size());
+        i += used;
+    }
+    return w;
+}
+
+TEST(Utf8Conversion, FastPathsAgreeWithTheByteByByteRulesOnAnyInput) {
+    std::mt19937 random(77);
+    const unsigned char pieces[][4] = {
+        {0x41}, {0xC3, 0xA9}, {0xE4, 0xB8, 0xAD}, {0xF0, 0x9F, 0x98, 0x80}, {0xC3, 0x41}, {0x80}, {0xF8}, {0xE4, 0xB8},
+        {0xF4, 0x90, 0x80, 0x80}, {0xF0, 0x80, 0x80, 0x80}, {0xED, 0xB0, 0x80}, {0xC0, 0x80}, {0xF7, 0xBF, 0xBF, 0xBF},
+    };
+    const int piece_lengths[] = {1, 2, 3, 4, 2, 1, 1, 2, 4, 4, 3, 2, 4};
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes;
+        int length = static_cast<int>(random() % 120);
+        int broken_at = static_cast<int>(random() % 140);
+        for (int p = 0; p < length; ++p) {
+            int piece = p == broken_at ? static_cast<int>(4 + random() % 9) : static_cast<int>(random() % 4);
+            bytes.append(reinterpret_cast<const char*>(pieces[piece]), static_cast<std::size_t>(piece_lengths[piece]));
+        }
+        if (random() % 2 == 0) bytes += '\0';
+        const auto size = static_cast<std::int64_t>(bytes.size());
+        ASSERT_EQ(multibyte_to_utf16(CODEPAGE_UTF8, bytes.data(), size, nullptr, 0), reference_decode(bytes, nullptr, 0));
+        std::int64_t counted = reference_decode(bytes, nullptr, 0);
+        for (std::int64_t capacity : {counted, counted / 2 + 1, counted + 3}) {
+            std::u16string expected;
+            std::int64_t expected_n = reference_decode(bytes, &expected, capacity);
+            std::u16string got(static_cast<std::size_t>(capacity) + 1, u'#');
+            std::int64_t n = multibyte_to_utf16(CODEPAGE_UTF8, bytes.data(), size, got.data(), capacity);
+            ASSERT_EQ(n, expected_n) << "round " << round << " capacity " << capacity;
+            ASSERT_EQ(got[static_cast<std::size_t>(capacity)], u'#');
+            if (n > 0) {
+                ASSERT_EQ(got.substr(0, static_cast<std::size_t>(n)), expected.substr(0, static_cast<std::size_t>(n)));
+            }
+        }
+    }
+    for (int round = 0; round < 3000; ++round) {
+        std::u16string units;
+        int length = static_cast<int>(random() % 120);
+        int broken_at = static_cast<int>(random() % 160);
+        for (int p = 0; p < length; ++p) {
+            switch (p == broken_at ? 5 + random() % 2 : random() % 5) {
+            case 0: units += static_cast<char16_t>(0x20 + random() % 0x5F); break;
+            case 1: units += static_cast<char16_t>(0xA0 + random() % 0x60); break;
+            case 2: units += static_cast<char16_t>(0x4E00 + random() % 0x5200); break;
+            case 3: units += u"\U0001F600"; break;
+            case 4: units += static_cast<char16_t>(0xDC00 + random() % 0x400); break;  // lone low: allowed
+            case 5: units += static_cast<char16_t>(0xD800); units += u'x'; break;      // broken pair
+            default: units += static_cast<char16_t>(0xDBFF); break;                     // high, maybe last
+            }
+        }
+        const auto count = static_cast<std::int64_t>(units.size());
+        std::int64_t counted = reference_encode(units, nullptr, 0);
+        ASSERT_EQ(utf16_to_multibyte(CODEPAGE_UTF8, units.data(), count, nullptr, 0), counted) << "round " << round;
+        for (std::int64_t capacity : {counted, counted / 2 + 1, counted + 5}) {
+            if (capacity <= 0) continue;
+            std::string expected;
+            std::int64_t expected_w = reference_encode(units, &expected, capacity);
+            std::string got(static_cast<std::size_t>(capacity) + 1, '#');
+            std::int64_t w = utf16_to_multibyte(CODEPAGE_UTF8, units.data(), count, got.data(), capacity);
+            ASSERT_EQ(w, expected_w) << "round " << round << " capacity " << capacity;
+            ASSERT_EQ(got[static_cast<std::size_t>(capacity)], '#');
+            if (w > 0) {
+                ASSERT_EQ(got.substr(0, static_cast<std::size_t>(w)), expected.substr(0, static_cast<std::size_t>(w)));
+            }
+        }
+    }
+}
+
+TEST(Utf8Conversion, LongRunsOfOneKindAtEveryAlignment) {
+    // Runs long enough for the block paths, after 0-3 ASCII characters, with
+    // a different character at the end so the tail is exercised too.
+    const std::u16string kinds[] = {u"a", u"\u00E9", u"\u4E2D", u"\U0001F600", std::u16string(1, char16_t(0xDC05))};
+    for (const std::u16string& kind : kinds) {
+        for (int prefix = 0; prefix < 4; ++prefix) {
+            std::u16string units(static_cast<std::size_t>(prefix), u'x');
+            for (int k = 0; k < 40; ++k) units += kind;
+            units += u"\u00FFz";
+            std::string expected;
+            reference_encode(units, &expected, INT64_MAX);
+            std::int64_t counted = 0;
+            EXPECT_EQ(to_bytes(units, &counted), expected) << prefix;
+            EXPECT_EQ(counted, static_cast<std::int64_t>(expected.size()));
+            std::u16string back;
+            reference_decode(expected, &back, INT64_MAX);
+            EXPECT_EQ(to_units(expected), back) << prefix;
+        }
+    }
+    // Four-byte forms that are not plain pairs: overlong, and above U+10FFFF.
+    const char* odd_sequences[] = {"\xF0\x80\x80\x80", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF7\xBF\xBF\xBF",
+                                   "\xF4\x8F\xBF\xBF"};
+    for (const char* sequence : odd_sequences) {
+        for (int prefix = 0; prefix < 4; ++prefix) {
+            std::string bytes(static_cast<std::size_t>(prefix), 'x');
+            for (int k = 0; k < 20; ++k) bytes += sequence;
+            bytes += "tail";
+            std::u16string expected;
+            std::int64_t expected_count = reference_decode(bytes, nullptr, 0);
+            reference_decode(bytes, &expected, INT64_MAX);
+            std::int64_t counted = 0;
+            EXPECT_EQ(to_units(bytes, &counted), expected) << prefix;
+            EXPECT_EQ(counted, expected_count);
+        }
+    }
+}
+
 // ---- GTK boundary ----
 
 TEST(StringToUtf8, ValidAndUnconvertibleStrings) {
