@@ -52,7 +52,7 @@ Bytes bmp_bytes(const BmpSpec& spec) {
     if (offset > out.size()) out.resize(offset, 0);
     put32(out, 10, static_cast<std::uint32_t>(spec.pixel_offset >= 0 ? spec.pixel_offset : offset));
     if (offset + spec.pixel_data.size() > out.size()) out.resize(offset + spec.pixel_data.size(), 0);
-    std::memcpy(out.data() + offset, spec.pixel_data.data(), spec.pixel_data.size());
+    if (!spec.pixel_data.empty()) std::memcpy(out.data() + offset, spec.pixel_data.data(), spec.pixel_data.size());
     put32(out, 2, static_cast<std::uint32_t>(out.size()));
     return out;
 }
@@ -204,7 +204,7 @@ Bytes png_bytes(const PngSpec& spec) {
 bool write_file(const std::string& path, const Bytes& bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
 }
 
