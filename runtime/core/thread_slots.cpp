@@ -21,6 +21,7 @@ struct SlotEntry {
 pthread_key_t g_slot_key;
 std::int64_t g_slot_total = 0;        // area size in bytes (multiple of 8); 0: no slot registered
 SlotEntry* g_slot_entries = nullptr;  // newest registration first
+void* volatile g_retired_area = nullptr;  // the ending thread's area, kept after thread_slots_end
 
 // Runs the init procedure of every registration whose slot starts at or past
 // from (newest first) on an area.
@@ -126,6 +127,9 @@ void* thread_slot_get(std::int64_t offset) {
 
 void thread_slots_end() {
     if (g_slot_total == 0) return;
+    // The calling (main) thread's area is not freed: the process is ending
+    // and slot owners may still hold addresses in it. It stays reachable.
+    if (void* area = pthread_getspecific(g_slot_key); area != nullptr) g_retired_area = area;
     pthread_key_delete(g_slot_key);
     // Areas stay where they are (the process is ending); forget the
     // registrations so a late thread_slot_get finds no slot.

@@ -27,11 +27,21 @@ StringWorkspace* installed() {
     return static_cast<StringWorkspace*>(pthread_getspecific(g_key));
 }
 
-// Frees whatever workspace the ending thread has. Looks it up rather than
-// trusting a saved pointer, so a workspace freed and re-created during the
-// thread's life is released exactly once.
-void release_at_thread_exit(void*) {
-    if (installed() != nullptr) workspace_free();
+// The exit callback that will free this thread's workspace, when one was
+// registered (threads other than the main thread).
+thread_local ThreadExitNode* t_release_node = nullptr;
+
+// Exit callback: frees the workspace it was registered with. Runs from the
+// exit key's destructor, when the workspace key's value may already have been
+// cleared, so the record comes as data rather than from the key.
+void release_at_thread_exit(void* data) {
+    auto* ws = static_cast<StringWorkspace*>(data);
+    if (ws == nullptr) return;
+    if (g_key_created.load(std::memory_order_acquire) && pthread_getspecific(g_key) == ws)
+        pthread_setspecific(g_key, nullptr);
+    t_release_node = nullptr;
+    mem_free(ws->buffer);
+    mem_free(ws);
 }
 
 // Grows the buffer so that need stays below capacity - 4. False (nothing
@@ -75,7 +85,8 @@ void workspace_ensure() {
     } else {
         return;
     }
-    if (installed() != nullptr) thread_exit_register(release_at_thread_exit, nullptr);
+    if (StringWorkspace* ws = installed(); ws != nullptr)
+        t_release_node = thread_exit_register(release_at_thread_exit, ws);
 }
 
 void workspace_create() {
@@ -99,6 +110,8 @@ void workspace_free() {
     StringWorkspace* ws = installed();
     if (ws == nullptr) return;
     pthread_setspecific(g_key, nullptr);
+    // The exit callback registered for this workspace must not free it again.
+    if (t_release_node != nullptr && t_release_node->data == ws) t_release_node->data = nullptr;
     mem_free(ws->buffer);
     mem_free(ws);
 }
