@@ -20,7 +20,7 @@ void locale_init();
 void gui_start();
 
 // Leaves the GDK lock entered by gui_start, when started. The started flag
-// stays set.
+// stays set; a second call does nothing (the lock was already left).
 void gui_stop();
 
 // True once gui_start has initialised GTK.
