@@ -1,6 +1,8 @@
 // The calculator's one window and its gadgets at fixed positions.
 #include "app/calculator.h"
 
+#include "app/accessibility.h"
+
 #include "runtime/core/string_functions.h"
 #include "runtime/font/font.h"
 #include "runtime/gadget/gadget.h"
@@ -46,6 +48,7 @@ std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width
     window_set_color(main_window, APP_BACKGROUND);
 
     ObjectId label;
+    MainWindowLabels labels{};
     year_field = gadget_editor_create(AUTO_NUMBER, 40, 70, 100, 30, 0);
     use_font(year_field, 0);
     gadget_add_item(year_field, -1, u"year");
@@ -60,6 +63,7 @@ std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width
     gadget_text_create(AUTO_NUMBER, 240, 165, 10, 20, u"=", TEXT_CENTRE);
 
     label = gadget_text_create(AUTO_NUMBER, 150, 170, 80, 25, u"days after", TEXT_RIGHT);
+    labels.days_after = label;
     gadget_set_color(label, COLOR_FRONT, APP_LABEL_GREY);
     gadget_set_color(label, COLOR_BACK, APP_BACKGROUND);
     use_font(label, 1);
@@ -68,8 +72,10 @@ std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width
                                u"valid period: 1970-01-01 <--> 2038-01-19", TEXT_CENTRE);
     use_font(label, 1);
     label = gadget_text_create(AUTO_NUMBER, 320, 40, 40, 25, u"Day", TEXT_LEFT);
+    labels.day = label;
     use_font(label, 1);
     label = gadget_text_create(AUTO_NUMBER, 180, 40, 60, 25, u"Month", TEXT_LEFT);
+    labels.month = label;
     use_font(label, 1);
 
     day_combo = gadget_combo_create(AUTO_NUMBER, 320, 70, 100, 30, COMBO_WITH_ENTRY);
@@ -81,6 +87,7 @@ std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width
     before_count_field = gadget_editor_create(AUTO_NUMBER, 30, 220, 100, 35, 0);
 
     label = gadget_text_create(AUTO_NUMBER, 140, 230, 90, 25, u"days before", TEXT_RIGHT);
+    labels.days_before = label;
     use_font(label, 2);
     gadget_text_create(AUTO_NUMBER, 240, 225, 10, 20, u"=", TEXT_CENTRE);
 
@@ -103,10 +110,13 @@ std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width
     logo_gadget = gadget_image_create(AUTO_NUMBER, 660, 310, 100, 49,
                                       image_handle(logo_image), IMAGE_SUNKEN);
 
-    gadget_text_create(AUTO_NUMBER, 40, 40, 40, 25, u"Year", TEXT_LEFT);
+    labels.year = gadget_text_create(AUTO_NUMBER, 40, 40, 40, 25, u"Year", TEXT_LEFT);
 
     date_input_button = gadget_button_create(AUTO_NUMBER, 660, 190, 90, 25,
                                              u"\u3000日付入力", 0);
     use_font(date_input_button, 3);
+
+    describe_main_window_for_access(labels);
+    set_main_window_focus_order();
     return 0;
 }
