@@ -1,0 +1,113 @@
+# A user's session with the calculator, driven from outside with xdotool on
+# the current display. Sourced by the session tests:
+#   scripted_session PREFIX... PROGRAM
+# starts openbox when no window manager runs, starts the program (behind an
+# optional prefix such as valgrind or strace), waits for its window, types a
+# date and both counts, presses both "push" buttons, picks a calendar day and
+# copies it with "　日付入力", opens the about box with a left click on the
+# small logo and closes it with Return, then closes the window. Sets
+# session_status to the program's exit status (or 124 when it hung, 125 when
+# it never showed its window). `session_wait` scales the pauses (seconds per
+# step, default 0.3; a program under valgrind wants more).
+session_wait=${session_wait:-0.3}
+session_log() { echo "session: $*"; }
+
+# Waits up to $2 seconds for a visible window whose name matches $1; prints
+# its id.
+session_find_window() {
+    local name=$1 limit=$2 id= i
+    for ((i = 0; i < limit * 10; i++)); do
+        id=$(xdotool search --onlyvisible --name "$name" 2>/dev/null | head -n1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        kill -0 "$session_pid" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+# Pauses n steps.
+session_pause() { sleep "$(awk -v a="$session_wait" -v n="${1:-1}" 'BEGIN { print a * n }')"; }
+
+# Clicks at x,y of the window's inside (the gadget area).
+session_click() {
+    xdotool mousemove --window "$session_wid" "$1" "$2" click 1
+    session_pause
+}
+
+# Clicks into a field, replaces its text with $3.
+session_type() {
+    session_click "$1" "$2"
+    xdotool key --clearmodifiers ctrl+a BackSpace
+    xdotool type --delay 40 "$3"
+    session_pause
+}
+
+scripted_session() {
+    session_status=125
+    local wm=
+    if ! wmctrl -m >/dev/null 2>&1; then
+        openbox >/dev/null 2>&1 &
+        wm=$!
+        for _ in $(seq 50); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
+    fi
+    "$@" &
+    session_pid=$!
+    session_wid=$(session_find_window '^TovamiDaysAfter$' 90) || {
+        session_log "no window"
+        kill "$session_pid" 2>/dev/null; wait "$session_pid" 2>/dev/null
+        [ -n "$wm" ] && kill "$wm" 2>/dev/null
+        return 1
+    }
+    session_log "window $session_wid"
+    session_pause 5
+    xdotool windowactivate --sync "$session_wid" 2>/dev/null
+    session_pause 2
+
+    session_type 60 85 2024        # year
+    session_type 200 85 2          # month (combo entry)
+    session_type 340 85 28         # day (combo entry)
+    session_type 60 177 '$10'      # days after
+    session_type 60 237 100        # days before
+    session_click 480 180          # push (after)
+    session_pause 2
+    session_click 480 240          # push (before)
+    session_pause 2
+    session_click 660 130          # a day in the calendar's grid
+    session_pause 2
+    session_click 705 202          # "　日付入力"
+    session_pause 3
+
+    session_click 710 335          # the small logo: about box
+    local about
+    if about=$(session_find_window '合同会社' 60); then
+        session_log "about box $about"
+        session_pause 3
+        xdotool windowactivate --sync "$about" 2>/dev/null
+        xdotool key --window "$about" Return 2>/dev/null || xdotool key Return
+        session_pause 3
+        # Still there (focus elsewhere): close it through the window manager.
+        xdotool search --onlyvisible --name '合同会社' >/dev/null 2>&1 && wmctrl -i -c "$about"
+        session_pause 3
+    else
+        session_log "no about box"
+    fi
+
+    wmctrl -i -c "$session_wid" 2>/dev/null || xdotool windowclose "$session_wid"
+    local i
+    for ((i = 0; i < 600; i++)); do
+        kill -0 "$session_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$session_pid" 2>/dev/null; then
+        session_log "still running a minute after the close request"
+        kill "$session_pid"
+        wait "$session_pid"
+        session_status=124
+    else
+        wait "$session_pid"
+        session_status=$?
+    fi
+    [ -n "$wm" ] && kill "$wm" 2>/dev/null
+    session_log "exit status $session_status"
+    return 0
+}
