@@ -485,6 +485,20 @@ char* string_to_utf8_gtk(const WideChar* s) {
     if (text == nullptr) return g_strdup("");
     std::int64_t m = utf16_to_multibyte(CODEPAGE_UTF8, s, count, text, n);
     text[m] = 0;
+    // The toolkit takes only valid UTF-8 (it refuses the text and complains
+    // otherwise): a lone low surrogate's three bytes ED B0..BF xx become
+    // U+FFFD's three bytes EF BF BD in place. 0xED is never a continuation
+    // byte, so every one found is the lead of a character.
+    for (std::int64_t i = 0; i + 2 < m; ++i) {
+        auto lead = static_cast<unsigned char>(text[i]);
+        auto next = static_cast<unsigned char>(text[i + 1]);
+        if (lead == 0xED && next >= 0xA0) {
+            text[i] = static_cast<char>(0xEF);
+            text[i + 1] = static_cast<char>(0xBF);
+            text[i + 2] = static_cast<char>(0xBD);
+            i += 2;
+        }
+    }
     return text;
 }
 

@@ -23,7 +23,8 @@ std::int64_t multibyte_to_utf16(int page, const char* bytes, std::int64_t size, 
                                 std::int64_t capacity);
 
 // New UTF-8 text of s from g_malloc (free with g_free); never null, "" for a
-// null s, for unconvertible input or when memory runs out.
+// null s, for unconvertible input or when memory runs out. Always valid UTF-8:
+// a lone low surrogate becomes U+FFFD.
 char* string_to_utf8_gtk(const WideChar* s);
 
 // As string_to_utf8_gtk with malloc (free with free/mem_free). Null only when

@@ -392,12 +392,14 @@ TEST(StringToUtf8, ValidAndUnconvertibleStrings) {
     struct Case {
         std::u16string units;
         const char* expected;
+        const char* expected_gtk = nullptr; // when the toolkit's copy differs
     } cases[] = {
         {u"", ""},
         {u"push", "push"},
         {u"\u3000\u65E5\u4ED8\u5165\u529B", "\xE3\x80\x80\xE6\x97\xA5\xE4\xBB\x98\xE5\x85\xA5\xE5\x8A\x9B"},
         {std::u16string{char16_t(0xD800), u'A'}, ""},  // a broken pair at the start: the empty text
-        {std::u16string{char16_t(0xDC00)}, "\xED\xB0\x80"},
+        // The toolkit gets valid UTF-8 only: a lone low surrogate shows as U+FFFD.
+        {std::u16string{char16_t(0xDC00)}, "\xED\xB0\x80", "\xEF\xBF\xBD"},
         {std::u16string{u'a', u'b', char16_t(0xD800)}, "ab"},  // counting stops at the lone high surrogate
     };
     for (const Case& c : cases) {
@@ -405,7 +407,7 @@ TEST(StringToUtf8, ValidAndUnconvertibleStrings) {
         char* text = string_to_utf8(c.units.c_str());
         ASSERT_NE(gtk_text, nullptr);
         ASSERT_NE(text, nullptr);
-        EXPECT_STREQ(gtk_text, c.expected);
+        EXPECT_STREQ(gtk_text, c.expected_gtk ? c.expected_gtk : c.expected);
         EXPECT_STREQ(text, c.expected);
         g_free(gtk_text);
         mem_free(text);
