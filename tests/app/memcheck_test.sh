@@ -14,6 +14,8 @@ if [ -z "${TDA_MEMCHECK_INNER:-}" ]; then
     TDA_MEMCHECK_INNER=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
 command -v valgrind >/dev/null || { echo "SKIP: valgrind not installed"; exit 0; }
+# A sanitizer build brings its own checker, which cannot run under memcheck.
+if grep -qaE '__(asan|tsan)_init' "$exe"; then echo "SKIP: built with a sanitizer"; exit 0; fi
 
 fail() { echo "FAIL: $*"; exit 1; }
 
