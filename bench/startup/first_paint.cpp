@@ -5,8 +5,9 @@
 // gets an X DAMAGE object at once (on CreateNotify, before it can be mapped).
 // Each damage report on a mapped window makes the watcher read the window's
 // pixels; the first report after which the window holds more than two
-// distinct colours is the first paint (a server-side background fill is one
-// colour, a toolkit frame with widgets is many). After the paint the watcher
+// distinct colours is the first paint (a server-side background fill or an
+// empty window is one colour, a toolkit frame with widgets is many); the time
+// of the first damage report of any content is printed too. After the paint the watcher
 // waits --settle-ms for the start-up work that follows the first frame, then
 // reads the peak resident size (VmHWM) from /proc/<pid>/status, notes whether
 // an OpenGL driver is mapped, ends the program with SIGTERM and prints one
@@ -146,7 +147,7 @@ int main(int argc, char** argv) {
     }
 
     std::vector<Window> mapped;
-    double map_time = -1, paint_time = -1;
+    double map_time = -1, paint_time = -1, damage_time = -1;
     int damage_reports = 0;
     while (paint_time < 0 && now_ms() - start < timeout_ms) {
         if (XPending(display) == 0) {
@@ -175,6 +176,9 @@ int main(int argc, char** argv) {
             for (Window w : mapped) {
                 if (w == report->drawable) {
                     ++damage_reports;
+                    if (damage_time < 0) {
+                        damage_time = t - start;
+                    }
                     if (window_painted(display, w)) {
                         paint_time = t - start;
                     }
@@ -205,8 +209,8 @@ int main(int argc, char** argv) {
     int status = 0;
     rusage usage{};
     wait4(child, &status, 0, &usage);
-    std::printf("paint_ms=%.1f map_ms=%.1f hwm_kib=%ld rss_kib=%ld gl=%d damage_reports=%d cpu_ms=%.1f\n",
-                paint_time, map_time, hwm, rss, gl, damage_reports,
+    std::printf("paint_ms=%.1f map_ms=%.1f damage_ms=%.1f hwm_kib=%ld rss_kib=%ld gl=%d damage_reports=%d cpu_ms=%.1f\n",
+                paint_time, map_time, damage_time, hwm, rss, gl, damage_reports,
                 usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 + usage.ru_stime.tv_sec * 1e3 +
                     usage.ru_stime.tv_usec / 1e3);
     XCloseDisplay(display);

@@ -120,6 +120,13 @@ void image(int x, int y, const char* file) {
     gtk_layout_put(GTK_LAYOUT(layout), events, x, y);
 }
 
+// Paints the window colour under the layout's children.
+gboolean paint_background(GtkWidget*, cairo_t* cr, gpointer) {
+    cairo_set_source_rgb(cr, 188 / 255.0, 216 / 255.0, 215 / 255.0);
+    cairo_paint(cr);
+    return FALSE;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -139,6 +146,7 @@ int main(int argc, char** argv) {
     gtk_box_pack_start(GTK_BOX(vbox), layout, TRUE, TRUE, 0);
     GdkColor background{0, 188 * 256, 216 * 256, 215 * 256};
     gtk_widget_modify_bg(layout, GTK_STATE_NORMAL, &background);
+    g_signal_connect(layout, "draw", G_CALLBACK(paint_background), nullptr);
     const GdkRGBA app_background = colour(188, 216, 215);
 
     GtkWidget *year_view, *after_count, *after_result, *before_count, *before_result;
