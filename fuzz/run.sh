@@ -13,7 +13,11 @@ build=${TDA_FUZZ_BUILD_DIR:-$root/build-fuzz}
 
 cmake -S "$root/fuzz" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "${TDA_FUZZ_JOBS:-2}" >/dev/null
+mkdir -p "$build"
+if ! cmake --build "$build" -j "${TDA_FUZZ_JOBS:-2}" >"$build/build.log" 2>&1; then
+    tail -n 40 "$build/build.log"
+    exit 1
+fi
 
 seeds="$build/seeds"
 rm -rf "$seeds"
