@@ -34,10 +34,12 @@ if [ "${1:-}" = "--watch-logos" ]; then
     wm_pid=$!
     for _ in $(seq 1 50); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
 
-    strace -f -qq -e trace=openat -o "$trace" "$exe" >"$work/program.out" 2>&1 &
+    # In a session of its own, so that the program and strace can be killed
+    # together if the program does not end.
+    setsid strace -f -qq -e trace=openat -o "$trace" "$exe" >"$work/program.out" 2>&1 &
     pid=$!
     wid=
-    for _ in $(seq 1 300); do     # up to about 30 s: strace slows start-up
+    for _ in $(seq 1 600); do     # up to about 60 s: strace slows start-up
         kill -0 $pid 2>/dev/null || break
         wid=$(xdotool search --onlyvisible --name '^TovamiDaysAfter$' 2>/dev/null | head -n1 || true)
         [ -n "$wid" ] && break
@@ -51,7 +53,7 @@ if [ "${1:-}" = "--watch-logos" ]; then
         for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
     fi
     if kill -0 $pid 2>/dev/null; then
-        kill $pid 2>/dev/null
+        kill -KILL -- -$pid 2>/dev/null
         wait $pid 2>/dev/null
         status=killed
     else
