@@ -106,6 +106,9 @@ for r in "${results[@]}"; do
     printf "%-8s %13s %10s %10s %8s\n" "$label" "$calls" "$wakes" "$ticks" "$n"
 done
 IFS='|' read -r label calls wakes ticks n <<<"${results[0]}"
+IFS='|' read -r plabel pcalls pwakes pticks pn <<<"${results[1]}"
 verdict=PASS
 if [ "${calls:-1}" != 0 ] || [ "$wakes" -gt 1 ]; then verdict=MISS; fi
-echo "IDLE real: $calls system calls, $wakes wake-ups in ${measure} s (target 0 and <= 1) $verdict"
+versus=PASS
+if [ "$calls" -gt "$pcalls" ] || [ "$wakes" -gt "$pwakes" ]; then versus=MISS; fi
+echo "IDLE real: $calls system calls, $wakes wake-ups in ${measure} s (target 0 and <= 1: $verdict; plain GTK: $pcalls and $pwakes, real not above plain: $versus)"
