@@ -52,6 +52,13 @@ bool keys_equal(const StringMap* map, const WideChar* a, const WideChar* b) noex
     return string_compare(a, b) == 0;
 }
 
+// Exact comparison of a stored key (a sized block of 2 * length + 2 bytes)
+// with a probe key of known byte size (2 * length + 2).
+bool stored_key_equals(const WideChar* stored, const WideChar* key, std::int64_t key_bytes) noexcept
+{
+    return sized_length(stored) == key_bytes && std::memcmp(stored, key, static_cast<std::size_t>(key_bytes)) == 0;
+}
+
 // Copy of key in its own sized block of 2 * length + 2 bytes; null on failure.
 WideChar* copy_key(const WideChar* key) noexcept
 {
@@ -187,8 +194,15 @@ std::uint32_t map_hash(const WideChar* key, std::int32_t folded)
     std::uint32_t hash = 0;
     if (key == nullptr) return hash;
     if (folded == 0) {
-        for (const WideChar* p = key; *p != 0; ++p)
-            hash = hash * HASH_MULTIPLIER + static_cast<std::uint32_t>(static_cast<std::int16_t>(*p));
+        // Two units per step: h*M^2 + a*M + b, the same value with half the multiply chain.
+        constexpr std::uint32_t M2 = HASH_MULTIPLIER * HASH_MULTIPLIER;
+        const WideChar* p = key;
+        while (p[0] != 0 && p[1] != 0) {
+            hash = hash * M2 + static_cast<std::uint32_t>(static_cast<std::int16_t>(p[0])) * HASH_MULTIPLIER +
+                   static_cast<std::uint32_t>(static_cast<std::int16_t>(p[1]));
+            p += 2;
+        }
+        if (*p != 0) hash = hash * HASH_MULTIPLIER + static_cast<std::uint32_t>(static_cast<std::int16_t>(*p));
         return hash;
     }
     for (const WideChar* p = key; *p != 0; ++p) {
@@ -205,8 +219,10 @@ void* map_find(StringMap* map, const WideChar* key)
     if (key == nullptr) key = EMPTY_KEY;
     const std::int32_t bucket = bucket_of_hash(map, map_hash(key, map->flags & MAP_CASE_INSENSITIVE));
     MapEntry* passed = nullptr;
+    const bool exact = (map->flags & MAP_CASE_INSENSITIVE) == 0;
+    const std::int64_t key_bytes = exact ? 2 * string_length(key) + 2 : 0;
     for (MapEntry* entry = map->buckets[bucket]; entry != nullptr; entry = entry->next) {
-        if (keys_equal(map, entry->key, key)) {
+        if (exact ? stored_key_equals(entry->key, key, key_bytes) : keys_equal(map, entry->key, key)) {
             make_current(map, entry, passed, bucket);
             return element_of(entry);
         }

@@ -120,6 +120,8 @@ bool token_follows(const WideChar* at, const char16_t* token)
 {
     for (; *token != 0; ++at, ++token) {
         if (*at == 0) return false;
+        if (*at == *token) continue;  // a lower-case letter folds to itself
+        if (*at < 0x80 && (*at < u'A' || *at > u'Z')) return false;  // ASCII other than capitals folds to itself
         if (static_cast<wint_t>(std::towlower(static_cast<wint_t>(*at))) != static_cast<wint_t>(*token)) return false;
     }
     return true;
@@ -286,7 +288,11 @@ WideChar* date_format(const WideChar* mask, DateValue date, std::int64_t at)
     const auto offset = static_cast<std::int32_t>(at);
     // The mask may lie in the workspace, which moves when it grows: work on a copy.
     WideChar* mask_copy = nullptr;
-    if (mask != nullptr) {
+    WideChar short_copy[64];
+    if (mask != nullptr && string_length(mask) < 64) {
+        string_copy(short_copy, mask);
+        mask_copy = short_copy;
+    } else if (mask != nullptr) {
         const std::int64_t length = string_length(mask);
         mask_copy = static_cast<WideChar*>(mem_alloc(static_cast<std::size_t>(length + 1) * sizeof(WideChar)));
         if (mask_copy == nullptr) return nullptr;
@@ -295,7 +301,7 @@ WideChar* date_format(const WideChar* mask, DateValue date, std::int64_t at)
     std::int32_t reserved = FORMAT_RESERVE;
     WideChar* out = workspace_reserve(reserved, offset);
     if (out == nullptr) {
-        mem_free(mask_copy);
+        if (mask_copy != short_copy) mem_free(mask_copy);
         return nullptr;
     }
     std::int64_t written = 0;
@@ -310,7 +316,7 @@ WideChar* date_format(const WideChar* mask, DateValue date, std::int64_t at)
                 WideChar* grown = workspace_reserve(reserved + FORMAT_RESERVE, offset);
                 if (grown == nullptr) {
                     workspace_set_position(at);
-                    mem_free(mask_copy);
+                    if (mask_copy != short_copy) mem_free(mask_copy);
                     return nullptr;
                 }
                 reserved += FORMAT_RESERVE;
@@ -320,6 +326,6 @@ WideChar* date_format(const WideChar* mask, DateValue date, std::int64_t at)
     }
     out[written] = 0;
     workspace_drop(reserved - written);
-    mem_free(mask_copy);
+    if (mask_copy != short_copy) mem_free(mask_copy);
     return out;
 }
