@@ -206,6 +206,31 @@ void on_editor_changed(GtkTextBuffer* /*buffer*/, gpointer view) noexcept {
 
 } // namespace
 
+namespace {
+
+// GTK counts the vertical scrollbar's whole minimum length (about 46 pixels
+// with the default theme) in a scrolled window's minimum height, overlay
+// scrollbars or not, so an editor asked for 30 pixels would be laid out 48
+// tall and cover what lies below it. A shorter minimum slider for this one
+// scrollbar lets the requested size hold; the scrollbar still appears and
+// works when the text overflows.
+void keep_requested_height(GtkWidget* scroller) noexcept {
+    static GtkCssProvider* short_scrollbar = nullptr;
+    if (short_scrollbar == nullptr) {
+        short_scrollbar = gtk_css_provider_new();
+        gtk_css_provider_load_from_data(short_scrollbar,
+                                        "scrollbar.vertical slider { min-height: 4px; }"
+                                        "scrollbar.vertical button { min-height: 0; padding: 0; }",
+                                        -1, nullptr);
+    }
+    GtkWidget* bar = gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(scroller));
+    if (bar != nullptr)
+        gtk_style_context_add_provider(gtk_widget_get_style_context(bar), GTK_STYLE_PROVIDER(short_scrollbar),
+                                       GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
+} // namespace
+
 // Creates an editor gadget in the current gadget list. Returns the id for
 // AUTO_NUMBER, else the text view; 0 when there is no current list or the
 // view cannot be made. Takes no lock.
@@ -230,6 +255,7 @@ ObjectId gadget_editor_create(ObjectId number, std::int32_t x, std::int32_t y, s
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
     gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_ETCHED_IN);
     gtk_container_add(GTK_CONTAINER(scroller), view);
+    keep_requested_height(scroller);
 
     gtk_widget_set_size_request(scroller, width, height);
     gadget_place(scroller, x, y);

@@ -37,6 +37,21 @@ protected:
     ObjectId window_ = 0;
 };
 
+TEST_F(EditorGadget, KeepsTheRequestedSizeEvenWhenShort) {
+    // The calculator's one-line fields are 30 and 35 pixels tall.
+    for (int height : {30, 35, 80}) {
+        ObjectId id = gadget_editor_create(AUTO_NUMBER, 10, 10, 100, height, 0);
+        gadget_set_text(id, u"2024");
+        settle(100);
+        GtkWidget* scroller = gtk_widget_get_parent(gadget_lookup(id)->main);
+        GtkAllocation a;
+        gtk_widget_get_allocation(scroller, &a);
+        EXPECT_EQ(a.width, 100) << "height " << height;
+        EXPECT_EQ(a.height, height);
+        gadget_free(id);
+    }
+}
+
 TEST_F(EditorGadget, TypingPostsChangeButSetTextAndAddItemDoNot) {
     ObjectId id = gadget_editor_create(AUTO_NUMBER, 10, 10, 200, 40);
     ASSERT_NE(id, 0);
