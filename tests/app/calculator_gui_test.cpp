@@ -1,97 +1,19 @@
 // The calculator as a user meets it: the real main window, driven with real
 // key presses and clicks through the X server, read back from its fields.
-#include "app/app.h"
-#include "app/calculator.h"
+#include "app_test_support.h"
 
-#include "runtime/core/wide_string.h"
 #include "runtime/date/date.h"
-#include "runtime/event/event_wait.h"
-#include "runtime/gadget/gadget.h"
-#include "support/gui_support.h"
-#include "support/test_support.h"
 
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdlib>
+#include <cstdio>
 #include <string>
 
 using namespace tda_test;
+using namespace tda_app_test;
 
 namespace {
-
-// The text of a gadget as UTF-8.
-std::string text_of(ObjectId gadget) {
-    std::int64_t start = workspace_position();
-    const WideChar* text = gadget_get_text(gadget, start);
-    std::string out;
-    for (const WideChar* p = text; p && *p; ++p) {
-        char32_t c = *p;
-        if (c < 0x80) out += static_cast<char>(c);
-        else if (c < 0x800) { out += static_cast<char>(0xC0 | (c >> 6)); out += static_cast<char>(0x80 | (c & 0x3F)); }
-        else { out += static_cast<char>(0xE0 | (c >> 12)); out += static_cast<char>(0x80 | ((c >> 6) & 0x3F)); out += static_cast<char>(0x80 | (c & 0x3F)); }
-    }
-    workspace_set_position(start);
-    return out;
-}
-
-GtkWidget* widget_of(ObjectId gadget) {
-    GadgetRecord* g = gadget_lookup(gadget);
-    return g ? g->main : nullptr;
-}
-
-// Runs the program's own loop body (wait, dispatch) for about `ms`.
-void run_loop(int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        std::int64_t type = event_wait_timeout(5);
-        if (type != EVENT_NONE && type != EVENT_TOOLKIT_ONLY) dispatch_event(type);
-    }
-}
-
-// Types ASCII text with the keys of a US keyboard, shifting where needed.
-void type_text(const std::string& text) {
-    for (char c : text) {
-        const char* name = nullptr;
-        bool shift = false;
-        switch (c) {
-        case '$': name = "4"; shift = true; break;
-        case '%': name = "5"; shift = true; break;
-        case '-': name = "minus"; break;
-        case '+': name = "equal"; shift = true; break;
-        case ' ': name = "space"; break;
-        default: break;
-        }
-        if (!name) {
-            xtest_type(std::string(1, c));
-            continue;
-        }
-        if (shift) xtest_key_down("Shift_L", true);
-        xtest_key(name);
-        if (shift) xtest_key_down("Shift_L", false);
-    }
-    settle(30);
-}
-
-// Clicks into a field (for a combo: its entry, on the left), selects all of
-// its text and types the replacement.
-void type_into(ObjectId gadget, const std::string& text) {
-    GtkWidget* w = widget_of(gadget);
-    ASSERT_NE(w, nullptr);
-    int x = 0, y = 0;
-    ASSERT_TRUE(widget_screen_origin(w, &x, &y));
-    GtkAllocation a;
-    gtk_widget_get_allocation(w, &a);
-    xtest_click(x + std::min(20, a.width / 4), y + a.height / 2);
-    run_loop(40);
-    xtest_key_down("Control_L", true);
-    xtest_key("a");
-    xtest_key_down("Control_L", false);
-    xtest_key("BackSpace");
-    type_text(text);
-    run_loop(40);
-}
 
 void click(ObjectId gadget, int button = 1) {
     click_widget(widget_of(gadget), button);
@@ -100,22 +22,13 @@ void click(ObjectId gadget, int button = 1) {
 
 class Calculator : public ::testing::Test {
   protected:
-    static inline bool started = false;
-
-    void SetUp() override {
-        if (!started) GTEST_SKIP() << "needs a display";
-    }
-
     static void SetUpTestSuite() {
-        if (!std::getenv("DISPLAY")) return;
-        started = true;
-        static int argc = 1;
-        static char name[] = "tovamidaysafter";
-        static char* args[] = {name, nullptr};
-        static char** argv = args;
-        app_start(&argc, &argv);
+        if (!start_calculator()) return;
         settle(500);
         run_loop(300);
+    }
+    void SetUp() override {
+        if (!start_calculator()) GTEST_SKIP() << "needs a display";
     }
 };
 
@@ -149,11 +62,11 @@ TEST_F(Calculator, PushButtonsShowTheDatesAfterAndBefore) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.year) + "/" + c.month + "/" + c.day + " +" + c.after + " -" + c.before);
-        type_into(year_field, c.year);
-        type_into(month_combo, c.month);
-        type_into(day_combo, c.day);
-        type_into(after_count_field, c.after);
-        type_into(before_count_field, c.before);
+        ASSERT_TRUE(type_into(year_field, c.year));
+        ASSERT_TRUE(type_into(month_combo, c.month));
+        ASSERT_TRUE(type_into(day_combo, c.day));
+        ASSERT_TRUE(type_into(after_count_field, c.after));
+        ASSERT_TRUE(type_into(before_count_field, c.before));
         EXPECT_EQ(text_of(year_field), c.year);
         EXPECT_EQ(text_of(after_count_field), c.after);
         click(after_button);

@@ -1,37 +1,16 @@
 // The calculator from the keyboard alone: real Tab presses walk the inputs in
 // reading order, and Space or Return on a focused "push" computes its result.
-#include "app/app.h"
-#include "app/calculator.h"
-
-#include "runtime/core/wide_string.h"
-#include "runtime/event/event_wait.h"
-#include "runtime/gadget/gadget.h"
-#include "support/gui_support.h"
+#include "app_test_support.h"
 
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <string>
 
 using namespace tda_test;
+using namespace tda_app_test;
 
 namespace {
-
-std::string text_of(ObjectId gadget) {
-    std::int64_t start = workspace_position();
-    const WideChar* text = gadget_get_text(gadget, start);
-    std::string out;
-    for (const WideChar* p = text; p && *p; ++p) out += *p < 0x80 ? static_cast<char>(*p) : '?';
-    workspace_set_position(start);
-    return out;
-}
-
-GtkWidget* widget_of(ObjectId gadget) {
-    GadgetRecord* g = gadget_lookup(gadget);
-    return g ? g->main : nullptr;
-}
 
 // Where the keyboard lands for a gadget: a combo box's entry, else its widget.
 GtkWidget* focus_target(ObjectId gadget) {
@@ -45,40 +24,10 @@ GtkWidget* focused() {
     return GTK_IS_WINDOW(top) ? gtk_window_get_focus(GTK_WINDOW(top)) : nullptr;
 }
 
-// Runs the program's own loop body (wait, dispatch) for about `ms`.
-void run_loop(int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        std::int64_t type = event_wait_timeout(5);
-        if (type != EVENT_NONE && type != EVENT_TOOLKIT_ONLY) dispatch_event(type);
-    }
-}
-
 void press(const char* key, bool shift = false) {
     if (shift) xtest_key_down("Shift_L", true);
     xtest_key(key);
     if (shift) xtest_key_down("Shift_L", false);
-    run_loop(60);
-}
-
-// Clicks into a field, replaces its text by typing, and leaves it focused.
-void type_into(ObjectId gadget, const std::string& text) {
-    GtkWidget* w = widget_of(gadget);
-    ASSERT_NE(w, nullptr);
-    int x = 0, y = 0;
-    ASSERT_TRUE(widget_screen_origin(w, &x, &y));
-    GtkAllocation a;
-    gtk_widget_get_allocation(w, &a);
-    xtest_click(x + std::min(20, a.width / 4), y + a.height / 2);
-    run_loop(40);
-    xtest_key_down("Control_L", true);
-    xtest_key("a");
-    xtest_key_down("Control_L", false);
-    xtest_key("BackSpace");
-    for (char c : text) {
-        if (c == '-') xtest_key("minus");
-        else xtest_type(std::string(1, c));
-    }
     run_loop(60);
 }
 
@@ -98,17 +47,12 @@ const char* name_of(ObjectId gadget) {
 class Keyboard : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
-        static int argc = 1;
-        static char name[] = "tovamidaysafter";
-        static char* args[] = {name, nullptr};
-        static char** argv = args;
-        app_start(&argc, &argv);
+        if (!start_calculator()) return;
         settle(500);
         run_loop(300);
     }
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
+        if (!start_calculator()) GTEST_SKIP() << "needs a display";
     }
 };
 

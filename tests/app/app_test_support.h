@@ -1,0 +1,117 @@
+// Helpers for tests that drive the real calculator window in-process: start
+// it once, run the program's own loop body, read fields back, and type into
+// them with real key presses through the X server.
+#pragma once
+
+#include "app/app.h"
+#include "app/calculator.h"
+
+#include "runtime/core/wide_string.h"
+#include "runtime/event/event_wait.h"
+#include "runtime/gadget/gadget.h"
+#include "support/gui_support.h"
+
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+
+namespace tda_app_test {
+
+// Starts the calculator as main does, once per process. False without a
+// display (the caller skips).
+inline bool start_calculator() {
+    static bool started = false;
+    if (started) return true;
+    if (!std::getenv("DISPLAY")) return false;
+    static int argc = 1;
+    static char name[] = "tovamidaysafter";
+    static char* args[] = {name, nullptr};
+    static char** argv = args;
+    app_start(&argc, &argv);
+    started = true;
+    return true;
+}
+
+// Runs the program's own loop body (wait, dispatch) for about `ms`.
+inline void run_loop(int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        std::int64_t type = event_wait_timeout(5);
+        if (type != EVENT_NONE && type != EVENT_TOOLKIT_ONLY) dispatch_event(type);
+    }
+}
+
+// The text of a gadget as UTF-8.
+inline std::string text_of(ObjectId gadget) {
+    std::int64_t start = workspace_position();
+    const WideChar* text = gadget_get_text(gadget, start);
+    std::string out;
+    for (const WideChar* p = text; p && *p; ++p) {
+        char32_t c = *p;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    workspace_set_position(start);
+    return out;
+}
+
+inline GtkWidget* widget_of(ObjectId gadget) {
+    GadgetRecord* g = gadget_lookup(gadget);
+    return g ? g->main : nullptr;
+}
+
+// Types ASCII text with the keys of a US keyboard, shifting where needed.
+inline void type_text(const std::string& text) {
+    for (char c : text) {
+        const char* key = nullptr;
+        bool shift = false;
+        switch (c) {
+        case '$': key = "4"; shift = true; break;
+        case '%': key = "5"; shift = true; break;
+        case '+': key = "equal"; shift = true; break;
+        case '-': key = "minus"; break;
+        case ' ': key = "space"; break;
+        default: break;
+        }
+        if (!key) {
+            tda_test::xtest_type(std::string(1, c));
+            continue;
+        }
+        if (shift) tda_test::xtest_key_down("Shift_L", true);
+        tda_test::xtest_key(key);
+        if (shift) tda_test::xtest_key_down("Shift_L", false);
+    }
+}
+
+// Clicks into a field (for a combo: its entry, on the left), selects all of
+// its text and types the replacement; the field keeps the focus. False when
+// the gadget has no widget on screen.
+inline bool type_into(ObjectId gadget, const std::string& text) {
+    GtkWidget* w = widget_of(gadget);
+    int x = 0, y = 0;
+    if (!w || !tda_test::widget_screen_origin(w, &x, &y)) return false;
+    GtkAllocation a;
+    gtk_widget_get_allocation(w, &a);
+    tda_test::xtest_click(x + std::min(20, a.width / 4), y + a.height / 2);
+    run_loop(40);
+    tda_test::xtest_key_down("Control_L", true);
+    tda_test::xtest_key("a");
+    tda_test::xtest_key_down("Control_L", false);
+    tda_test::xtest_key("BackSpace");
+    type_text(text);
+    run_loop(60);
+    return true;
+}
+
+} // namespace tda_app_test
