@@ -189,21 +189,35 @@ std::int32_t map_set_key_flags(StringMap* map, std::int32_t flags)
     return 1;
 }
 
+namespace {
+
+// Exact-key hash and the key's length in one pass. Four units per step:
+// h*M^4 + a*M^3 + b*M^2 + c*M + d is the unit-by-unit value, but only one
+// multiply per step depends on the previous one.
+std::uint32_t exact_hash(const WideChar* key, std::int64_t* length) noexcept
+{
+    constexpr std::uint32_t M = HASH_MULTIPLIER, M2 = M * M, M3 = M2 * M, M4 = M3 * M;
+    auto unit = [](WideChar u) { return static_cast<std::uint32_t>(static_cast<std::int16_t>(u)); };
+    std::uint32_t hash = 0;
+    const WideChar* p = key;
+    while (p[0] != 0 && p[1] != 0 && p[2] != 0 && p[3] != 0) {
+        hash = hash * M4 + (unit(p[0]) * M3 + unit(p[1]) * M2) + (unit(p[2]) * M + unit(p[3]));
+        p += 4;
+    }
+    while (*p != 0) hash = hash * M + unit(*p++);
+    *length = p - key;
+    return hash;
+}
+
+} // namespace
+
 std::uint32_t map_hash(const WideChar* key, std::int32_t folded)
 {
     std::uint32_t hash = 0;
     if (key == nullptr) return hash;
     if (folded == 0) {
-        // Two units per step: h*M^2 + a*M + b, the same value with half the multiply chain.
-        constexpr std::uint32_t M2 = HASH_MULTIPLIER * HASH_MULTIPLIER;
-        const WideChar* p = key;
-        while (p[0] != 0 && p[1] != 0) {
-            hash = hash * M2 + static_cast<std::uint32_t>(static_cast<std::int16_t>(p[0])) * HASH_MULTIPLIER +
-                   static_cast<std::uint32_t>(static_cast<std::int16_t>(p[1]));
-            p += 2;
-        }
-        if (*p != 0) hash = hash * HASH_MULTIPLIER + static_cast<std::uint32_t>(static_cast<std::int16_t>(*p));
-        return hash;
+        std::int64_t length = 0;
+        return exact_hash(key, &length);
     }
     for (const WideChar* p = key; *p != 0; ++p) {
         const std::int32_t value = fold_unit(*p);
@@ -217,10 +231,12 @@ void* map_find(StringMap* map, const WideChar* key)
 {
     if (map == nullptr || (map->flags & MAP_INTEGER_KEYS) != 0) return nullptr;
     if (key == nullptr) key = EMPTY_KEY;
-    const std::int32_t bucket = bucket_of_hash(map, map_hash(key, map->flags & MAP_CASE_INSENSITIVE));
-    MapEntry* passed = nullptr;
     const bool exact = (map->flags & MAP_CASE_INSENSITIVE) == 0;
-    const std::int64_t key_bytes = exact ? 2 * string_length(key) + 2 : 0;
+    std::int64_t length = 0;
+    const std::uint32_t hash = exact ? exact_hash(key, &length) : map_hash(key, 1);
+    const std::int32_t bucket = bucket_of_hash(map, hash);
+    const std::int64_t key_bytes = 2 * length + 2;
+    MapEntry* passed = nullptr;
     for (MapEntry* entry = map->buckets[bucket]; entry != nullptr; entry = entry->next) {
         if (exact ? stored_key_equals(entry->key, key, key_bytes) : keys_equal(map, entry->key, key)) {
             make_current(map, entry, passed, bucket);

@@ -95,6 +95,25 @@ TEST_F(StringMapTest, HashIs65599WithSignedUnits)
     EXPECT_EQ(map_hash(nullptr, 0), 0u);
 }
 
+TEST_F(StringMapTest, HashOfLongKeysMatchesTheUnitByUnitRule)
+{
+    // Keys of every length around the four-unit steps, units on both sides of 0x8000.
+    std::uint32_t seed = 12345;
+    auto next_unit = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<char16_t>(1 + (seed >> 8) % 0xFFFF);
+    };
+    for (int length = 0; length <= 13; ++length) {
+        for (int round = 0; round < 20; ++round) {
+            std::u16string key;
+            for (int i = 0; i < length; ++i) key += next_unit();
+            std::uint32_t expected = 0;
+            for (char16_t u : key) expected = expected * 65599u + static_cast<std::uint32_t>(static_cast<std::int16_t>(u));
+            EXPECT_EQ(map_hash(key.c_str(), 0), expected) << "length " << length;
+        }
+    }
+}
+
 TEST_F(StringMapTest, InsertModes)
 {
     ASSERT_NE(map_create(sizeof(std::int64_t), 0, nullptr, &map_, 8), nullptr);
