@@ -38,7 +38,7 @@ void bmp_seeds(const std::string& dir) {
                  {32, 0, "32bit"},    {16, 1, "16bit_rle"}, {24, 1, "24bit_rle"}, {2, 0, "2bit"}};
     for (const Kind& k : kinds) {
         for (std::int32_t w : {1, 5, 13}) {
-            BmpSpec s;
+            BmpLayout s;
             s.width = w;
             s.height = 3;
             s.bits = k.bits;
@@ -69,7 +69,7 @@ void png_seeds(const std::string& dir) {
                  {3, 8, false}, {3, 8, true},   {4, 8, false}, {4, 16, false}, {6, 8, false}, {6, 16, false}};
     for (const Kind& k : kinds) {
         for (bool interlaced : {false, true}) {
-            PngSpec s;
+            PngLayout s;
             s.width = 9;
             s.height = 7;
             s.colour_type = k.colour_type;

@@ -24,7 +24,7 @@ namespace {
 // A plain BMP of one colour, loaded as an image object.
 ObjectId load_colour_image(const std::string& name, int w, int h, std::uint32_t colour) {
     image_library_start();
-    BmpSpec s;
+    BmpLayout s;
     s.width = w;
     s.height = h;
     s.bits = 24;

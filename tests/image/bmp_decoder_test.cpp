@@ -26,8 +26,8 @@ std::vector<std::uint32_t> ramp_palette(int n) {
     return p;
 }
 
-BmpSpec plain(std::int32_t w, std::int32_t h, std::uint16_t bits, const Rows& rows) {
-    BmpSpec s;
+BmpLayout plain(std::int32_t w, std::int32_t h, std::uint16_t bits, const Rows& rows) {
+    BmpLayout s;
     s.width = w;
     s.height = h;
     s.bits = bits;
@@ -61,7 +61,7 @@ TEST(BmpDecoder, TwentyFourBitRowsComeTopFirstInTheirColours) {
 
 TEST(BmpDecoder, ThirtyTwoBitDropsTheFourthByte) {
     Rows rows = {{0xFF0000, 0x00FF00, 0x0000FF}};
-    BmpSpec s = plain(3, 1, 32, rows);
+    BmpLayout s = plain(3, 1, 32, rows);
     for (int x = 0; x < 3; ++x) s.pixel_data[4 * x + 3] = 0x77;
     DirectDecode d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(s));
     EXPECT_EQ(d.source_depth, 32);
@@ -72,14 +72,14 @@ TEST(BmpDecoder, ThirtyTwoBitDropsTheFourthByte) {
 
 TEST(BmpDecoder, EightBitPaletteSizeFollowsColoursUsed) {
     // Colours used 0: all 256 entries are read.
-    BmpSpec full = plain(4, 1, 8, {{0, 200, 255, 17}});
+    BmpLayout full = plain(4, 1, 8, {{0, 200, 255, 17}});
     full.palette = ramp_palette(256);
     DirectDecode d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(full));
     for (int x = 0; x < 4; ++x) EXPECT_EQ(d.pixel(x, 0), rgb(full.palette[full.pixel_data[x]]));
 
     // Colours used 16: the pixel bytes follow the 16 entries directly and must
     // not be touched by the palette conversion.
-    BmpSpec small = plain(4, 1, 8, {{1, 2, 15, 3}});
+    BmpLayout small = plain(4, 1, 8, {{1, 2, 15, 3}});
     small.palette = ramp_palette(16);
     small.colours_used = 16;
     d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(small));
@@ -95,7 +95,7 @@ TEST(BmpDecoder, EightBitPaletteSizeFollowsColoursUsed) {
 }
 
 TEST(BmpDecoder, OneBitIsBlackAndWhiteWhateverThePalette) {
-    BmpSpec s = plain(10, 2, 1, {{1, 0, 1, 1, 0, 0, 0, 1, 1, 0}, {0, 1, 0, 0, 1, 1, 1, 0, 0, 1}});
+    BmpLayout s = plain(10, 2, 1, {{1, 0, 1, 1, 0, 0, 0, 1, 1, 0}, {0, 1, 0, 0, 1, 1, 1, 0, 0, 1}});
     s.palette = {0xFF0000, 0x00FF00};
     DirectDecode d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(s));
     EXPECT_EQ(d.source_depth, 1);
@@ -108,7 +108,7 @@ TEST(BmpDecoder, OneBitIsBlackAndWhiteWhateverThePalette) {
 }
 
 TEST(BmpDecoder, FourBitOddWidthWritesExactlyWidthPixels) {
-    BmpSpec s = plain(5, 2, 4, {{1, 2, 3, 4, 5}, {15, 14, 13, 12, 11}});
+    BmpLayout s = plain(5, 2, 4, {{1, 2, 3, 4, 5}, {15, 14, 13, 12, 11}});
     s.palette = ramp_palette(16);
     s.pixel_data[2] |= 0x09;  // the unused low half of row 0's last byte
     s.pixel_data[6] |= 0x07;
@@ -138,21 +138,21 @@ TEST(BmpDecoder, SixteenBitFieldLayouts) {
         {3, 0x0841, {8, 8, 8}},
     };
     for (const Case& c : cases) {
-        BmpSpec s = plain(1, 1, 16, {{c.word}});
+        BmpLayout s = plain(1, 1, 16, {{c.word}});
         s.compression = c.compression;
         DirectDecode d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(s));
         EXPECT_EQ(d.pixel(0, 0), c.expected) << c.compression << " " << std::hex << c.word;
         EXPECT_EQ(d.source_depth, 16);
     }
     // Other compressions write nothing.
-    BmpSpec s = plain(1, 1, 16, {{0x7C00}});
+    BmpLayout s = plain(1, 1, 16, {{0x7C00}});
     s.compression = 1;
     EXPECT_EQ(decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(s)).pixel(0, 0), FILLED);
 }
 
 TEST(BmpDecoder, UnsupportedDepthsWriteNothingButStillDecode) {
     for (std::uint16_t bits : {0, 2, 3, 7, 12, 48, 65535}) {
-        BmpSpec s;
+        BmpLayout s;
         s.width = 3;
         s.height = 2;
         s.bits = bits;
@@ -193,7 +193,7 @@ RleCase rle_case() {
 
 TEST(BmpDecoder, RunLengthMatchesItsUncompressedTwin) {
     RleCase c = rle_case();
-    BmpSpec rle;
+    BmpLayout rle;
     rle.width = 8;
     rle.height = 4;
     rle.bits = 8;
@@ -206,7 +206,7 @@ TEST(BmpDecoder, RunLengthMatchesItsUncompressedTwin) {
         for (int v : row) r.push_back(v < 0 ? 0 : std::uint32_t(v));
         twin_rows.push_back(r);
     }
-    BmpSpec twin = plain(8, 4, 8, twin_rows);
+    BmpLayout twin = plain(8, 4, 8, twin_rows);
     twin.palette = rle.palette;
     for (std::int32_t flags : {0, IMAGE_DECODE_BOTTOM_UP}) {
         DirectDecode a = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(rle), flags);
@@ -226,7 +226,7 @@ TEST(BmpDecoder, RunLengthMatchesItsUncompressedTwin) {
 namespace {
 
 DirectDecode decode_rle(std::int32_t w, std::int32_t h, const Bytes& data) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = w;
     s.height = h;
     s.bits = 8;
@@ -297,12 +297,12 @@ TEST(BmpDecoder, FilesShorterThanTheHeaderAreRefused) {
 }
 
 TEST(BmpDecoder, SignatureAndReservedFieldsDecideAcceptance) {
-    BmpSpec s = plain(1, 1, 24, {{0x102030}});
+    BmpLayout s = plain(1, 1, 24, {{0x102030}});
     EXPECT_TRUE(decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(s)).accepted);
-    BmpSpec r1 = s;
+    BmpLayout r1 = s;
     r1.reserved1 = 1;
     EXPECT_FALSE(decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(r1)).accepted);
-    BmpSpec r2 = s;
+    BmpLayout r2 = s;
     r2.reserved2 = 0x8000;
     EXPECT_FALSE(decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(r2)).accepted);
     Bytes wrong = bmp_bytes(s);
@@ -324,7 +324,7 @@ TEST(BmpDecoder, MalformedHeadersAndOffsetsAreClipped) {
 
     // Colours used far beyond the file: only entries inside the file are
     // converted (ASan builds would catch a write past the block).
-    BmpSpec huge = plain(4, 2, 8, {{0, 1, 2, 3}, {3, 2, 1, 0}});
+    BmpLayout huge = plain(4, 2, 8, {{0, 1, 2, 3}, {3, 2, 1, 0}});
     huge.palette = ramp_palette(4);
     huge.colours_used = 0xFFFFFFFF;
     d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(huge));
@@ -362,12 +362,12 @@ TEST(BmpDecoder, TruncatedRowsKeepTheWholePixelsPresent) {
 
 TEST(BmpDecoder, MismatchedDepthAndCompressionFollowTheTable) {
     // 24 bits with an RLE8 compression code still reads plain rows.
-    BmpSpec s = plain(2, 1, 24, {{0x102030, 0x405060}});
+    BmpLayout s = plain(2, 1, 24, {{0x102030, 0x405060}});
     s.compression = 1;
     DirectDecode d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(s));
     EXPECT_EQ(d.pixel(1, 0), rgb(0x405060));
     // 8 bits with bit fields (3) reads palette indexes.
-    BmpSpec p = plain(2, 1, 8, {{1, 0}});
+    BmpLayout p = plain(2, 1, 8, {{1, 0}});
     p.palette = ramp_palette(2);
     p.colours_used = 2;
     p.compression = 3;
@@ -380,7 +380,7 @@ TEST(BmpDecoder, SizesTheRecordCannotHoldGiveNoLayout) {
         std::int32_t w, h;
     } cases[] = {{40000, 1}, {1, 32768}, {0, 5}, {5, 0}, {-3, 2}, {3, -2}, {32767, 32767}, {INT32_MIN, 1}};
     for (const Case& c : cases) {
-        BmpSpec s;
+        BmpLayout s;
         s.width = c.w;
         s.height = c.h;
         s.pixel_data.assign(16, 1);
@@ -465,7 +465,7 @@ TEST(BmpDecoder, WideRowsConvertEveryPixelAtEveryWidth) {
                 for (int x = 0; x < w; ++x) row.push_back((std::uint32_t(x * 40503 + y * 9973 + w) * 2654435761u) >> 8);
                 rows.push_back(row);
             }
-            BmpSpec s = plain(w, 3, bits, rows);
+            BmpLayout s = plain(w, 3, bits, rows);
             DirectDecode d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(s));
             for (int y = 0; y < 3; ++y)
                 for (int x = 0; x < w; ++x)

@@ -41,7 +41,7 @@ TEST(ImageInit, HiddenWindowLivesFromInitToEnd) {
     EXPECT_TRUE(found);
 
     image_library_start();
-    BmpSpec s;
+    BmpLayout s;
     s.pixel_data = {1, 2, 3, 0};
     ObjectId a = image_load(AUTO_NUMBER, u16(write_temp_file(bmp_bytes(s), "init.bmp")).c_str());
     ASSERT_NE(a, 0);

@@ -16,7 +16,7 @@ namespace {
 using Px = std::vector<int>;
 
 std::string bmp_file(const std::string& name, std::int32_t w, std::int32_t h, std::uint32_t colour) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = w;
     s.height = h;
     s.bits = 24;
@@ -26,7 +26,7 @@ std::string bmp_file(const std::string& name, std::int32_t w, std::int32_t h, st
 }
 
 std::string png_file(const std::string& name, std::uint32_t w, std::uint32_t h, int colour_type) {
-    PngSpec s;
+    PngLayout s;
     s.width = w;
     s.height = h;
     s.colour_type = colour_type;
@@ -125,20 +125,20 @@ TEST_F(ImageLoad, FreeingAllLeavesNoImage) {
 TEST_F(ImageLoad, FailuresReturnZeroAndLeaveTheNumberEmpty) {
     Bytes not_image = {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'};
     Bytes signature_only = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    BmpSpec reserved;
+    BmpLayout reserved;
     reserved.reserved1 = 7;
     reserved.pixel_data.assign(4, 0);
-    BmpSpec wide_bmp;
+    BmpLayout wide_bmp;
     wide_bmp.width = 40000;
     wide_bmp.pixel_data.assign(16, 0);
-    BmpSpec tall_negative;
+    BmpLayout tall_negative;
     tall_negative.height = -4;
     tall_negative.pixel_data.assign(16, 0);
-    BmpSpec huge;  // 32767 x 32767 RGB: a block far above the limit
+    BmpLayout huge;  // 32767 x 32767 RGB: a block far above the limit
     huge.width = 32767;
     huge.height = 32767;
     huge.pixel_data.assign(16, 0);
-    BmpSpec empty;
+    BmpLayout empty;
     empty.width = 0;
     std::pair<std::string, Bytes> files[] = {
         {"not_image.txt", not_image},
@@ -173,7 +173,7 @@ TEST_F(ImageLoad, FileNamesAreConvertedToUtf8) {
 }
 
 TEST_F(ImageLoad, TruncatedPngStillGivesAnImage) {
-    PngSpec s;
+    PngLayout s;
     s.width = 300;
     s.height = 300;
     s.colour_type = 2;

@@ -17,7 +17,7 @@ namespace {
 using Px = std::vector<int>;
 
 // Deterministic samples covering the whole range of the depth.
-std::vector<std::uint32_t> pattern_samples(const PngSpec& s) {
+std::vector<std::uint32_t> pattern_samples(const PngLayout& s) {
     std::vector<std::uint32_t> out;
     std::uint32_t max = (1u << s.bit_depth) - 1;
     std::size_t n = std::size_t(s.width) * s.height * png_channels(s.colour_type);
@@ -35,8 +35,8 @@ std::uint32_t scale8(std::uint32_t v, int depth) {
     return v * 255 / ((1u << depth) - 1);
 }
 
-// The pixel libpng's transformations should give for (x, y) of spec.
-Px expected_pixel(const PngSpec& s, int x, int y, bool with_alpha) {
+// The pixel libpng's transformations should give for (x, y) of layout.
+Px expected_pixel(const PngLayout& s, int x, int y, bool with_alpha) {
     int ch = png_channels(s.colour_type);
     const std::uint32_t* p = s.samples.data() + (std::size_t(y) * s.width + x) * ch;
     Px out;
@@ -71,8 +71,8 @@ Px expected_pixel(const PngSpec& s, int x, int y, bool with_alpha) {
     return out;
 }
 
-PngSpec make_spec(int colour_type, int depth, bool trns, std::uint32_t w = 7, std::uint32_t h = 5) {
-    PngSpec s;
+PngLayout make_spec(int colour_type, int depth, bool trns, std::uint32_t w = 7, std::uint32_t h = 5) {
+    PngLayout s;
     s.width = w;
     s.height = h;
     s.colour_type = colour_type;
@@ -106,7 +106,7 @@ TEST(PngDecoder, ColourTypesAndTransparencyGiveTheirDepths) {
         {4, 16, false, 32, 16}, {6, 8, false, 32, 32},  {6, 16, false, 32, 32},
     };
     for (const Case& c : cases) {
-        PngSpec s = make_spec(c.colour_type, c.bit_depth, c.trns);
+        PngLayout s = make_spec(c.colour_type, c.bit_depth, c.trns);
         Bytes file = png_bytes(s);
         ASSERT_FALSE(file.empty());
         DirectDecode d = decode_direct(IMAGE_FORMAT_PNG, file);
@@ -124,7 +124,7 @@ TEST(PngDecoder, ColourTypesAndTransparencyGiveTheirDepths) {
 }
 
 TEST(PngDecoder, OneBitGreyIsBlackAndWhite) {
-    PngSpec s = make_spec(0, 1, false, 2, 1);
+    PngLayout s = make_spec(0, 1, false, 2, 1);
     s.samples = {0, 1};
     DirectDecode d = decode_direct(IMAGE_FORMAT_PNG, png_bytes(s));
     EXPECT_EQ(d.pixel(0, 0), (Px{0, 0, 0}));
@@ -132,7 +132,7 @@ TEST(PngDecoder, OneBitGreyIsBlackAndWhite) {
 }
 
 TEST(PngDecoder, SixteenBitRgbaIsStrippedToItsHighBytes) {
-    PngSpec s = make_spec(6, 16, false, 2, 1);
+    PngLayout s = make_spec(6, 16, false, 2, 1);
     s.samples = {0x1234, 0xABCD, 0x00FF, 0xFF00, 0xFFFF, 0x0001, 0x8080, 0x7F7F};
     DirectDecode d = decode_direct(IMAGE_FORMAT_PNG, png_bytes(s));
     EXPECT_EQ(d.depth, 32);
@@ -142,8 +142,8 @@ TEST(PngDecoder, SixteenBitRgbaIsStrippedToItsHighBytes) {
 
 TEST(PngDecoder, InterlacedEqualsNonInterlaced) {
     for (int colour_type : {0, 2, 3, 6}) {
-        PngSpec plain = make_spec(colour_type, colour_type == 0 ? 4 : 8, false, 13, 11);
-        PngSpec interlaced = plain;
+        PngLayout plain = make_spec(colour_type, colour_type == 0 ? 4 : 8, false, 13, 11);
+        PngLayout interlaced = plain;
         interlaced.interlaced = true;
         for (std::int32_t flags : {0, IMAGE_DECODE_BOTTOM_UP}) {
             DirectDecode a = decode_direct(IMAGE_FORMAT_PNG, png_bytes(plain), flags);
@@ -155,7 +155,7 @@ TEST(PngDecoder, InterlacedEqualsNonInterlaced) {
 }
 
 TEST(PngDecoder, BottomUpReversesTheRows) {
-    PngSpec s = make_spec(2, 8, false, 3, 4);
+    PngLayout s = make_spec(2, 8, false, 3, 4);
     DirectDecode d = decode_direct(IMAGE_FORMAT_PNG, png_bytes(s), IMAGE_DECODE_BOTTOM_UP);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 3; ++x) EXPECT_EQ(d.pixel(x, 3 - y), expected_pixel(s, x, y, false));
@@ -212,7 +212,7 @@ TEST(PngDecoder, DamagedFilesAreRefusedSilently) {
 TEST(PngDecoder, TruncatedImageDataKeepsTheRowsBeforeTheCut) {
     // libpng reads image data in pieces of up to 8 KiB: the image is large
     // enough for many pieces to arrive before the cut.
-    PngSpec s = make_spec(2, 8, false, 256, 256);
+    PngLayout s = make_spec(2, 8, false, 256, 256);
     s.compression_level = 0;  // stored blocks: the rows lie in file order
     Bytes whole = png_bytes(s);
     Bytes cut(whole.begin(), whole.begin() + whole.size() / 2);

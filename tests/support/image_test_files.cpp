@@ -25,34 +25,34 @@ void put32(Bytes& out, std::size_t at, std::uint32_t v) {
 
 } // namespace
 
-Bytes bmp_bytes(const BmpSpec& spec) {
-    std::size_t palette_at = 14 + spec.info_size;
+Bytes bmp_bytes(const BmpLayout& layout) {
+    std::size_t palette_at = 14 + layout.info_size;
     std::size_t header_end = palette_at < 54 ? 54 : palette_at;
-    Bytes out(header_end + 4 * spec.palette.size(), 0);
+    Bytes out(header_end + 4 * layout.palette.size(), 0);
     out[0] = 'B';
     out[1] = 'M';
-    put16(out, 6, spec.reserved1);
-    put16(out, 8, spec.reserved2);
-    put32(out, 14, spec.info_size);
-    put32(out, 18, static_cast<std::uint32_t>(spec.width));
-    put32(out, 22, static_cast<std::uint32_t>(spec.height));
+    put16(out, 6, layout.reserved1);
+    put16(out, 8, layout.reserved2);
+    put32(out, 14, layout.info_size);
+    put32(out, 18, static_cast<std::uint32_t>(layout.width));
+    put32(out, 22, static_cast<std::uint32_t>(layout.height));
     put16(out, 26, 1);
-    put16(out, 28, spec.bits);
-    put32(out, 30, spec.compression);
-    put32(out, 34, static_cast<std::uint32_t>(spec.pixel_data.size()));
-    put32(out, 46, spec.colours_used);
-    for (std::size_t i = 0; i < spec.palette.size(); ++i) {
-        std::uint32_t c = spec.palette[i];
+    put16(out, 28, layout.bits);
+    put32(out, 30, layout.compression);
+    put32(out, 34, static_cast<std::uint32_t>(layout.pixel_data.size()));
+    put32(out, 46, layout.colours_used);
+    for (std::size_t i = 0; i < layout.palette.size(); ++i) {
+        std::uint32_t c = layout.palette[i];
         out[palette_at + 4 * i] = static_cast<std::uint8_t>(c);
         out[palette_at + 4 * i + 1] = static_cast<std::uint8_t>(c >> 8);
         out[palette_at + 4 * i + 2] = static_cast<std::uint8_t>(c >> 16);
         out[palette_at + 4 * i + 3] = 0;
     }
-    std::size_t offset = spec.pixel_offset >= 0 ? static_cast<std::size_t>(spec.pixel_offset) : out.size();
+    std::size_t offset = layout.pixel_offset >= 0 ? static_cast<std::size_t>(layout.pixel_offset) : out.size();
     if (offset > out.size()) out.resize(offset, 0);
-    put32(out, 10, static_cast<std::uint32_t>(spec.pixel_offset >= 0 ? spec.pixel_offset : offset));
-    if (offset + spec.pixel_data.size() > out.size()) out.resize(offset + spec.pixel_data.size(), 0);
-    if (!spec.pixel_data.empty()) std::memcpy(out.data() + offset, spec.pixel_data.data(), spec.pixel_data.size());
+    put32(out, 10, static_cast<std::uint32_t>(layout.pixel_offset >= 0 ? layout.pixel_offset : offset));
+    if (offset + layout.pixel_data.size() > out.size()) out.resize(offset + layout.pixel_data.size(), 0);
+    if (!layout.pixel_data.empty()) std::memcpy(out.data() + offset, layout.pixel_data.data(), layout.pixel_data.size());
     put32(out, 2, static_cast<std::uint32_t>(out.size()));
     return out;
 }
@@ -111,10 +111,10 @@ void flush_nothing(png_structp) {}
 void writer_warning(png_structp, png_const_charp) {}
 
 // Packs one row of samples into the file's bit depth (big-endian as PNG wants).
-void pack_row(const PngSpec& spec, std::uint32_t y, png_bytep row) {
-    std::size_t per_row = static_cast<std::size_t>(spec.width) * png_channels(spec.colour_type);
-    const std::uint32_t* in = spec.samples.data() + y * per_row;
-    int d = spec.bit_depth;
+void pack_row(const PngLayout& layout, std::uint32_t y, png_bytep row) {
+    std::size_t per_row = static_cast<std::size_t>(layout.width) * png_channels(layout.colour_type);
+    const std::uint32_t* in = layout.samples.data() + y * per_row;
+    int d = layout.bit_depth;
     std::memset(row, 0, (per_row * d + 7) / 8);
     for (std::size_t i = 0; i < per_row; ++i) {
         std::uint32_t v = in[i];
@@ -131,39 +131,39 @@ void pack_row(const PngSpec& spec, std::uint32_t y, png_bytep row) {
 }
 
 // The libpng calls of png_bytes, in their own frame (see png_bytes).
-void write_png(png_structp png, png_infop info, const PngSpec& spec, Bytes* out, png_bytep row) {
+void write_png(png_structp png, png_infop info, const PngLayout& layout, Bytes* out, png_bytep row) {
     png_set_write_fn(png, out, write_to_bytes, flush_nothing);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bit_depth, spec.colour_type,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, layout.width, layout.height, layout.bit_depth, layout.colour_type,
+                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_color palette[256];
-    if (spec.colour_type == 3) {
-        int n = static_cast<int>(spec.palette.size());
+    if (layout.colour_type == 3) {
+        int n = static_cast<int>(layout.palette.size());
         for (int i = 0; i < n && i < 256; ++i) {
-            palette[i].red = static_cast<png_byte>(spec.palette[i] >> 16);
-            palette[i].green = static_cast<png_byte>(spec.palette[i] >> 8);
-            palette[i].blue = static_cast<png_byte>(spec.palette[i]);
+            palette[i].red = static_cast<png_byte>(layout.palette[i] >> 16);
+            palette[i].green = static_cast<png_byte>(layout.palette[i] >> 8);
+            palette[i].blue = static_cast<png_byte>(layout.palette[i]);
         }
         png_set_PLTE(png, info, palette, n < 256 ? n : 256);
-        if (!spec.palette_alpha.empty())
-            png_set_tRNS(png, info, spec.palette_alpha.data(), static_cast<int>(spec.palette_alpha.size()), nullptr);
-    } else if (spec.grey_transparent) {
+        if (!layout.palette_alpha.empty())
+            png_set_tRNS(png, info, layout.palette_alpha.data(), static_cast<int>(layout.palette_alpha.size()), nullptr);
+    } else if (layout.grey_transparent) {
         png_color_16 colour{};
-        colour.gray = static_cast<png_uint_16>(spec.transparent_grey);
-        colour.red = static_cast<png_uint_16>(spec.transparent_rgb[0]);
-        colour.green = static_cast<png_uint_16>(spec.transparent_rgb[1]);
-        colour.blue = static_cast<png_uint_16>(spec.transparent_rgb[2]);
+        colour.gray = static_cast<png_uint_16>(layout.transparent_grey);
+        colour.red = static_cast<png_uint_16>(layout.transparent_rgb[0]);
+        colour.green = static_cast<png_uint_16>(layout.transparent_rgb[1]);
+        colour.blue = static_cast<png_uint_16>(layout.transparent_rgb[2]);
         png_set_tRNS(png, info, nullptr, 0, &colour);
     }
-    if (spec.compression_level >= 0) {
-        png_set_compression_level(png, spec.compression_level);
+    if (layout.compression_level >= 0) {
+        png_set_compression_level(png, layout.compression_level);
         png_set_filter(png, 0, PNG_FILTER_NONE);
     }
     png_write_info(png, info);
     int passes = png_set_interlace_handling(png);
     for (int pass = 0; pass < passes; ++pass) {
-        for (std::uint32_t y = 0; y < spec.height; ++y) {
-            pack_row(spec, y, row);
+        for (std::uint32_t y = 0; y < layout.height; ++y) {
+            pack_row(layout, y, row);
             png_write_row(png, row);
         }
     }
@@ -174,11 +174,11 @@ void write_png(png_structp png, png_infop info, const PngSpec& spec, Bytes* out,
 
 // The setjmp frame holds only values fixed before it; the vector lives in the
 // caller, the row buffer is malloc'd.
-static bool png_bytes_into(const PngSpec& spec, Bytes* out) {
+static bool png_bytes_into(const PngLayout& layout, Bytes* out) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, writer_error, writer_warning);
     if (png == nullptr) return false;
     png_infop info = png_create_info_struct(png);
-    png_bytep row = static_cast<png_bytep>(std::malloc(static_cast<std::size_t>(spec.width) * 8 + 8));
+    png_bytep row = static_cast<png_bytep>(std::malloc(static_cast<std::size_t>(layout.width) * 8 + 8));
     if (info == nullptr || row == nullptr) {
         png_destroy_write_struct(&png, &info);
         std::free(row);
@@ -189,15 +189,15 @@ static bool png_bytes_into(const PngSpec& spec, Bytes* out) {
         std::free(row);
         return false;
     }
-    write_png(png, info, spec, out, row);
+    write_png(png, info, layout, out, row);
     png_destroy_write_struct(&png, &info);
     std::free(row);
     return true;
 }
 
-Bytes png_bytes(const PngSpec& spec) {
+Bytes png_bytes(const PngLayout& layout) {
     Bytes out;
-    if (!png_bytes_into(spec, &out)) out.clear();
+    if (!png_bytes_into(layout, &out)) out.clear();
     return out;
 }
 

@@ -13,7 +13,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A BMP file: header fields as they are to be written. pixel_data follows the
 // palette unless pixel_offset says otherwise.
-struct BmpSpec {
+struct BmpLayout {
     std::int32_t width = 1;
     std::int32_t height = 1;
     std::uint16_t bits = 24;
@@ -27,8 +27,8 @@ struct BmpSpec {
     std::int64_t pixel_offset = -1;          // offset 10; -1: right after the palette
 };
 
-// The bytes of the file described by spec.
-Bytes bmp_bytes(const BmpSpec& spec);
+// The bytes of the file described by layout.
+Bytes bmp_bytes(const BmpLayout& layout);
 
 // Packs stored rows (bottom row first) of pixel values into padded BMP rows:
 // values are palette indexes (1, 4, 8 bits), 16-bit words (16 bits) or
@@ -39,7 +39,7 @@ Bytes bmp_pack_rows(std::int32_t width, std::uint16_t bits,
 // A PNG image: samples row by row, channels interleaved, each sample at the
 // file's bit depth (0 .. 2^bit_depth - 1). For palette images the samples are
 // indexes into palette.
-struct PngSpec {
+struct PngLayout {
     std::uint32_t width = 1;
     std::uint32_t height = 1;
     int colour_type = 2;                     // PNG colour type 0, 2, 3, 4, 6
@@ -58,7 +58,7 @@ struct PngSpec {
 int png_channels(int colour_type);
 
 // The bytes of a PNG file written by libpng; empty if libpng refused.
-Bytes png_bytes(const PngSpec& spec);
+Bytes png_bytes(const PngLayout& layout);
 
 // Writes bytes to a new file in a per-process temporary directory and returns
 // its path.
