@@ -84,10 +84,18 @@ scripted_session() {
         session_pause 3
         xdotool windowactivate --sync "$about" 2>/dev/null
         xdotool key --window "$about" Return 2>/dev/null || xdotool key Return
-        session_pause 3
-        # Still there (focus elsewhere): close it through the window manager.
-        xdotool search --onlyvisible --name '合同会社' >/dev/null 2>&1 && wmctrl -i -c "$about"
-        session_pause 3
+        # Wait until the box is gone (a slow program may take a while); while
+        # it is still there, close it through the window manager now and then.
+        # The main window's close request must not arrive while the modal
+        # box still runs its own loop.
+        local tries
+        for ((tries = 0; tries < 60; tries++)); do
+            xdotool search --onlyvisible --name '合同会社' >/dev/null 2>&1 || break
+            ((tries % 5 == 4)) && wmctrl -i -c "$about" 2>/dev/null
+            sleep 1
+        done
+        if ((tries < 60)); then session_log "about box closed"; else session_log "about box still open"; fi
+        session_pause 2
     else
         session_log "no about box"
     fi
@@ -96,6 +104,14 @@ scripted_session() {
     local i
     for ((i = 0; i < 600; i++)); do
         kill -0 "$session_pid" 2>/dev/null || break
+        # Ask again every 10 s in case the first request came too early or
+        # an about box still holds the program in its own loop.
+        if ((i % 100 == 99)); then
+            local box
+            box=$(xdotool search --onlyvisible --name '合同会社' 2>/dev/null | head -n1)
+            [ -n "$box" ] && { session_log "about box still open"; wmctrl -i -c "$box" 2>/dev/null; }
+            wmctrl -i -c "$session_wid" 2>/dev/null
+        fi
         sleep 0.1
     done
     if kill -0 "$session_pid" 2>/dev/null; then
