@@ -12,6 +12,7 @@
 #include "support/gui_support.h"
 
 #include <gtk/gtk.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -113,5 +114,19 @@ inline bool type_into(ObjectId gadget, const std::string& text) {
     run_loop(60);
     return true;
 }
+
+// Fixture for tests of the running calculator: starts it once and lets the
+// window settle; every test skips without a display.
+class CalculatorWindowTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (!start_calculator()) return;
+        tda_test::settle(500);
+        run_loop(300);
+    }
+    void SetUp() override {
+        if (!start_calculator()) GTEST_SKIP() << "needs a display";
+    }
+};
 
 } // namespace tda_app_test

@@ -20,17 +20,7 @@ void click(ObjectId gadget, int button = 1) {
     run_loop(120);
 }
 
-class Calculator : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        if (!start_calculator()) return;
-        settle(500);
-        run_loop(300);
-    }
-    void SetUp() override {
-        if (!start_calculator()) GTEST_SKIP() << "needs a display";
-    }
-};
+class Calculator : public CalculatorWindowTest {};
 
 TEST_F(Calculator, StartsWithTodaysDateInTheFields) {
     DateValue now = date_now();

@@ -44,17 +44,7 @@ const char* name_of(ObjectId gadget) {
     return "?";
 }
 
-class Keyboard : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        if (!start_calculator()) return;
-        settle(500);
-        run_loop(300);
-    }
-    void SetUp() override {
-        if (!start_calculator()) GTEST_SKIP() << "needs a display";
-    }
-};
+class Keyboard : public CalculatorWindowTest {};
 
 TEST_F(Keyboard, TabWalksTheInputsInReadingOrderAndShiftTabBack) {
     const ObjectId order[] = {year_field,         month_combo,   day_combo,     after_count_field, after_button,
