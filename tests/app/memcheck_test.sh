@@ -27,7 +27,7 @@ log=$work/memcheck.log
 export G_SLICE=always-malloc G_DEBUG=gc-friendly
 source "$here/scripted_session.sh"
 session_wait=1.0
-scripted_session valgrind --tool=memcheck --error-exitcode=99 \
+scripted_session_retrying valgrind --tool=memcheck --error-exitcode=99 \
     --errors-for-leak-kinds=none --leak-check=full --show-leak-kinds=definite \
     --track-origins=yes --num-callers=40 --fullpath-after= \
     --suppressions="$here/memcheck.supp" --log-file="$log" "$exe"

@@ -26,7 +26,7 @@ trap 'rm -rf "$work"' EXIT
 log=$work/strace.log
 
 source "$here/scripted_session.sh"
-scripted_session strace -f -qq -o "$log" \
+scripted_session_retrying strace -f -qq -o "$log" \
     -e trace=openat,open,creat,socket,connect,execve,mkdir,mkdirat,rename,renameat,renameat2,unlink,unlinkat,link,linkat,symlink,symlinkat \
     "$exe"
 [ "$session_status" -eq 0 ] || fail "session ended with status $session_status"
