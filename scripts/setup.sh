@@ -69,6 +69,13 @@ run_program() {
     fi
     echo "No display: starting the calculator on a virtual display."
     start_virtual_display
+    # A window manager draws the title bar and delivers the close request.
+    local wm=
+    if command -v openbox >/dev/null; then
+        openbox >/dev/null 2>&1 &
+        wm=$!
+        for _ in $(seq 1 50); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
+    fi
     "$exe" &
     local pid=$! shot="$build/screenshot.png" wid="" i
     for i in $(seq 1 100); do
@@ -81,10 +88,13 @@ run_program() {
         sleep 1
         import -window root "$shot"
         echo "Screenshot of the window: $shot"
-        wmctrl -i -c "$wid" 2>/dev/null || xdotool windowclose "$wid" 2>/dev/null || kill $pid
+        wmctrl -i -c "$wid" 2>/dev/null
+        for i in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+        kill -0 $pid 2>/dev/null && { echo "The calculator did not close; stopping it."; kill $pid; }
     fi
     local status=0
     wait $pid || status=$?
+    [ -n "$wm" ] && kill "$wm" 2>/dev/null
     echo "The calculator exited with status $status."
     return $status
 }
