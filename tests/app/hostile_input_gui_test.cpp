@@ -269,7 +269,9 @@ TEST(CalculatorHostileInput, ResultsAgreeWithAnIndependentCalendar) {
         const std::string after_result = ascii(text_of(after_result_field));
         const std::string before_result = ascii(text_of(before_result_field));
         const std::string after_model = model_result(held[0], held[1], held[2], model_number(held[3]));
-        const std::string before_model = model_result(held[0], held[1], held[2], model_number(u"-" + held[4]));
+        // The before count is read as the after count is, then subtracted (modulo 2^64).
+        const std::int64_t back = static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(model_number(held[4])));
+        const std::string before_model = model_result(held[0], held[1], held[2], back);
         bool ok = clicks == 2 && result_shape_ok(after_result) && result_shape_ok(before_result) &&
                   after_result == after_model && before_result == before_model;
         if (!ok) {
