@@ -59,7 +59,8 @@ TEST(CommandLine, TerminalAnswersHelpVersionAndErrorsWithoutADisplay) {
         {{"--before", "2000/1/1", "-9223372036854775808"}, "0000/00/00\n", 1},
         {{"--after", "2000/1/1", "$FFFFFFFFFFFFFFFF"}, "1999/12/31\n", 0}, // wraps to -1
         {{"--after", "2000/1/1", many_digits}, "1999/12/31\n", 0}, // 10^100000 - 1 wraps to -1
-        {{"--between", "2024/01/01", "2025/01/01"}, "366\n", 0},
+        {{"--after", "2024/02/28", "1"}, "2024/02/29\n", 0},          // the examples of README and man page
+        {{"--between", "2024-01-01", "2025-01-01"}, "366\n", 0},
         {{"--between", "2025-01-01", "2024-01-01"}, "-366\n", 0},
         {{"--between", "1970/01/01", "2038/01/19"}, "24855\n", 0},
         {{"--between", "2024/01/01", "2024/02/30"}, "", 1},
