@@ -14,11 +14,14 @@
 
 namespace {
 
-// A focused text field gets a ring in the theme's selection colour inside its
-// frame; the theme shows none of its own for text views. Buttons, the combo
-// boxes' entries and the calendar keep the theme's own focus indicators.
+// A focused text field or calendar gets a ring in the theme's selection
+// colour inside its frame: the theme shows none for text views, and on the
+// calendar only a dotted line that vanishes on the selected day's colour. The
+// calendar's header, arrows and day names share its style, hence the :not().
+// Buttons and the combo boxes' entries keep the theme's own indicators.
 constexpr const char* FOCUS_RING_CSS =
-    "textview:focus text { box-shadow: inset 0 0 0 2px @theme_selected_bg_color; }";
+    "textview:focus text, calendar:focus:not(.header):not(.button):not(.highlight) {"
+    " box-shadow: inset 0 0 0 2px @theme_selected_bg_color; }";
 
 void set_editor_attribute(ObjectId gadget, std::int32_t code) {
     GadgetRecord* g = gadget_lookup(gadget);
@@ -60,6 +63,7 @@ void set_up_main_window_keyboard() {
         set_editor_attribute(field, EDITOR_SINGLE_LINE);
         if (GadgetRecord* g = gadget_lookup(field)) add_focus_ring(g->main);
     }
+    if (GadgetRecord* calendar = gadget_lookup(date_calendar)) add_focus_ring(calendar->main);
     for (ObjectId result : {after_result_field, before_result_field}) set_editor_attribute(result, EDITOR_READ_ONLY);
 
     if (GtkWindow* window = window_handle(main_window)) bind_close_keys(window, main_window);
