@@ -155,10 +155,12 @@ void on_single_line_insert(GtkTextBuffer* buffer, GtkTextIter* location, gchar* 
 
 // "key-press-event" of a single-line editor's view (user data: id + 1):
 // Return and Enter post SUBTYPE_ENTER_KEY and are consumed, so no line break
-// goes in; every other key goes on to the view.
+// goes in; every other key goes on to the view. An input method that is
+// composing gets Enter first (to commit its text), and then nothing is posted.
 gboolean on_single_line_key(GtkWidget* view, GdkEventKey* event, gpointer data) noexcept {
     const guint key = event->keyval;
     if (key != GDK_KEY_Return && key != GDK_KEY_KP_Enter && key != GDK_KEY_ISO_Enter) return FALSE;
+    if (gtk_text_view_im_context_filter_keypress(GTK_TEXT_VIEW(view), event)) return TRUE;
     const auto stored = reinterpret_cast<std::intptr_t>(data);
     if (stored != 0) gadget_post_event(view, static_cast<ObjectId>(stored - 1), SUBTYPE_ENTER_KEY);
     return TRUE;
