@@ -291,7 +291,10 @@ TEST(CalculatorHostileInput, ResultsAgreeWithAnIndependentCalendar) {
     ::testing::Test::RecordProperty("texts", texts);
     ::testing::Test::RecordProperty("dates", dates);
     EXPECT_EQ(failures, 0);
-    EXPECT_GT(dates, ROUNDS / 4); // the generator reaches real dates, not only the invalid look
+    // The generator reaches real dates, not only the invalid look (about one
+    // result in eight; before counts such as " -20 digits" now count in full
+    // and mostly leave the years 1 .. 9999).
+    EXPECT_GT(dates, ROUNDS / 5);
 }
 
 } // namespace
