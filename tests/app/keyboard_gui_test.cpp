@@ -123,7 +123,7 @@ std::string clipboard_text() {
             r->done = true;
         },
         &reply);
-    EXPECT_TRUE(pump_until([&] { return reply.done; }, 3000)) << "no clipboard text within 3 s";
+    pump_until("the clipboard's text", [&] { return reply.done; }, 3000);
     return reply.text;
 }
 
