@@ -132,6 +132,11 @@ DateValue date_of(const std::string& text) {
 
 bool starts_like_option(const char* arg) { return arg[0] == '-' && arg[1] == '-' && g_ascii_isalpha(arg[2]); }
 
+// -h, -? and --help, --help-all, --help-gtk ...: the full reading shows them.
+bool is_help_option(const char* arg) {
+    return std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "-?") == 0 || std::strncmp(arg, "--help", 6) == 0;
+}
+
 } // namespace
 
 int terminal_calculation(const char* operation, const char* first, const char* second) {
@@ -178,7 +183,9 @@ CommandLineOutcome command_line_read(int* argc, char*** argv) {
         const bool parsed = g_option_context_parse(context.get(), &copy_count, &copy_vector, &raw_error);
         std::unique_ptr<GError, ErrorFree> error(raw_error);
         const int chosen = (options.after != nullptr) + (options.before != nullptr) + (options.between != nullptr);
-        if (chosen > 0) {
+        bool wants_help = false;
+        for (gint i = 1; i < copy_count; ++i) wants_help = wants_help || is_help_option(copy_vector[i]);
+        if (chosen > 0 && !wants_help) {
             if (!parsed) {
                 usage_error(error ? error->message : "cannot read the command line");
                 return {true, EXIT_USAGE};
@@ -198,10 +205,9 @@ CommandLineOutcome command_line_read(int* argc, char*** argv) {
             }
             const char* operation = options.after ? "after" : options.before ? "before" : "between";
             if (operands.size() != 1) {
-                usage_error(std::string("--") + operation +
-                            (options.between ? " needs two dates: --between DATE DATE"
-                                             : " needs a date and a count: --" + std::string(operation) +
-                                                   " DATE COUNT"));
+                usage_error(options.between ? "--between needs two dates: --between DATE DATE"
+                                            : std::string("--") + operation + " needs a date and a count: --" +
+                                                  operation + " DATE COUNT");
                 return {true, EXIT_USAGE};
             }
             const char* date = options.after ? options.after : options.before ? options.before : options.between;

@@ -33,6 +33,7 @@ TEST(CommandLine, TerminalAnswersHelpVersionAndErrorsWithoutADisplay) {
     const Case cases[] = {
         {{"--version"}, "TovamiDaysAfter 1.0.0\n", 0},
         {{"--help"}, "Usage:*", 0},
+        {{"--after", "2024/01/10", "1", "--help"}, "Usage:*", 0},
         {{"--after", "2024/01/10", "7"}, "2024/01/17\n", 0},
         {{"--after=2024-01-10", "-7"}, "2024/01/03\n", 0},
         {{"--after", "2024/02/28", "$10"}, "2024/03/15\n", 0},       // hexadecimal
