@@ -13,23 +13,15 @@ fi
 
 fail() { echo "FAIL: $*"; exit 1; }
 
-openbox >/dev/null 2>&1 &
-wm=$!
-trap 'kill $wm 2>/dev/null' EXIT
-for _ in $(seq 50); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
+source "$(dirname "${BASH_SOURCE[0]}")/window_wait.sh"
+wm_start || fail "no window manager"
+trap '[ -n "$wm_pid" ] && kill $wm_pid 2>/dev/null' EXIT
 
 # Starts the program and sets pid and wid once its window is shown.
 start_program() {
     "$exe" &
     pid=$!
-    wid=
-    for _ in $(seq 100); do
-        wid=$(xdotool search --onlyvisible --name '^TovamiDaysAfter$' 2>/dev/null | head -n1)
-        [ -n "$wid" ] && break
-        kill -0 $pid 2>/dev/null || fail "the program ended before showing its window"
-        sleep 0.1
-    done
-    [ -n "$wid" ] || fail "no window titled TovamiDaysAfter"
+    wid=$(window_wait '^TovamiDaysAfter$' 10 $pid) || fail "no window titled TovamiDaysAfter"
     sleep 0.5
 }
 
