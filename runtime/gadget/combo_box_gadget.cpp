@@ -367,7 +367,7 @@ ObjectId gadget_combo_create(ObjectId number, std::int32_t x, std::int32_t y, st
         GtkWidget* entry = gtk_bin_get_child(GTK_BIN(combo));
         gtk_entry_set_width_chars(GTK_ENTRY(entry), 0);
         g->data2 = reinterpret_cast<std::intptr_t>(entry);
-        g_object_set_data(G_OBJECT(entry), "kz_id", reinterpret_cast<gpointer>(static_cast<std::intptr_t>(id + 1)));
+        g_object_set_data(G_OBJECT(entry), "tda_id", reinterpret_cast<gpointer>(static_cast<std::intptr_t>(id + 1)));
         if ((flags & COMBO_LOWER_CASE) != 0) {
             g_signal_connect(entry, "insert-text", G_CALLBACK(on_entry_insert_lower), nullptr);
         }

@@ -192,12 +192,12 @@ const GadgetOps* editor_ops() {
 }
 
 // Buffer "changed" (user data: the view): one change for the gadget named by
-// the view's "kz_id", unless a close request waits at the head of the queue.
+// the view's "tda_id", unless a close request waits at the head of the queue.
 void on_editor_changed(GtkTextBuffer* /*buffer*/, gpointer view) noexcept {
     if (event_peek_type() == EVENT_CLOSE) {
         return;
     }
-    const std::intptr_t stored = reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(view), "kz_id"));
+    const std::intptr_t stored = reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(view), "tda_id"));
     if (stored == 0) {
         return;  // not registered (or already gone)
     }

@@ -45,9 +45,9 @@ constexpr std::int64_t COLOR_DEFAULT = -1;
 constexpr std::int32_t RESIZE_KEEP = -65535;
 
 // Object-data keys on gadget widgets.
-constexpr const char* GADGET_KEY_ID = "kz_id";                 // on main: id + 1
-constexpr const char* GADGET_KEY_FONT = "kz_gadget_font";      // font last given by set_font
-constexpr const char* GADGET_KEY_SPLITTER_CHILD = "kz_splitter_child"; // sized by its allocation
+constexpr const char* GADGET_KEY_ID = "tda_id";                 // on main: id + 1
+constexpr const char* GADGET_KEY_FONT = "tda_gadget_font";      // font last given by set_font
+constexpr const char* GADGET_KEY_SPLITTER_CHILD = "tda_splitter_child"; // sized by its allocation
 
 struct GadgetOps;
 
@@ -207,7 +207,7 @@ GadgetRecord* gadget_allocate(ObjectId number, ObjectId* id);
 void gadget_place(GtkWidget* placed, std::int32_t x, std::int32_t y);
 
 // Last creation step: realizes main, applies the thread's default font through
-// set_font, connects main's "destroy", stores id + 1 as "kz_id" on main and
+// set_font, connects main's "destroy", stores id + 1 as "tda_id" on main and
 // runs the toolkit's pending events.
 void gadget_register(GadgetRecord* g, ObjectId id);
 
@@ -224,18 +224,18 @@ inline ObjectId gadget_id_from_data(void* data) {
 }
 
 // Posts EVENT_GADGET for the gadget `id` with `subtype`; the window field is
-// the "kz_id" of widget's top-level window, -1 when it has none.
+// the "tda_id" of widget's top-level window, -1 when it has none.
 void gadget_post_event(GtkWidget* widget, ObjectId id, std::int64_t subtype);
 
 // Connects "focus-in-event" / "focus-out-event" of `widget` to handlers that
 // post SUBTYPE_FOCUS / SUBTYPE_LOST_FOCUS for `id` and return FALSE.
 void gadget_connect_focus_handlers(GtkWidget* widget, ObjectId id);
 
-// The usual set_font: stores the font as "kz_gadget_font" on the widget and
+// The usual set_font: stores the font as "tda_gadget_font" on the widget and
 // overrides the widget's font with it (null removes the override).
 void gadget_widget_set_font(GtkWidget* widget, PangoFontDescription* font);
 
-// The usual get_font: "kz_gadget_font" of the widget, else the font of its
+// The usual get_font: "tda_gadget_font" of the widget, else the font of its
 // style context in the normal state. Not owned by the caller.
 PangoFontDescription* gadget_widget_get_font(GtkWidget* widget);
 

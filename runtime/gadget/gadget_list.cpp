@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr const char* KEY_GADGETLIST = "kz_gadgetlist";
-constexpr const char* KEY_GADGETSTACK = "kz_gadgetstack";
+constexpr const char* KEY_GADGETLIST = "tda_gadgetlist";
+constexpr const char* KEY_GADGETSTACK = "tda_gadgetstack";
 
 std::int64_t state_offset = -1;
 
@@ -32,7 +32,7 @@ std::int32_t clamped_depth(std::int32_t depth) {
     return depth > GADGET_LIST_STACK_SIZE ? GADGET_LIST_STACK_SIZE : depth;
 }
 
-// Destroy notification of "kz_gadgetstack": forgets the owner when it was the
+// Destroy notification of "tda_gadgetstack": forgets the owner when it was the
 // current window of the notifying thread, then frees the saved state.
 void stack_destroyed(gpointer data) {
     auto* saved = static_cast<GadgetListStack*>(data);
@@ -55,7 +55,7 @@ void owner_destroyed(GtkWidget* widget, gpointer) noexcept {
 // The last child that gtk_container_foreach visits.
 void remember_child(GtkWidget* child, gpointer data) { *static_cast<GtkWidget**>(data) = child; }
 
-// The gadget list of a window: its "kz_gadgetlist", made on demand and packed
+// The gadget list of a window: its "tda_gadgetlist", made on demand and packed
 // into the window's box. Null when the window has no place for one.
 GtkWidget* window_list(GtkWindow* window) {
     auto* list = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(window), KEY_GADGETLIST));

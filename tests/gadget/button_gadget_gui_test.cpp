@@ -144,7 +144,7 @@ TEST_F(ButtonGadget, FontIsStoredOnTheButton) {
     PangoFontDescription* font = pango_font_description_from_string("Sans 14");
     gadget_set_font(id, font);
     EXPECT_EQ(gadget_get_font(id), font);
-    EXPECT_EQ(g_object_get_data(G_OBJECT(main_of(id)), "kz_gadget_font"), font);
+    EXPECT_EQ(g_object_get_data(G_OBJECT(main_of(id)), "tda_gadget_font"), font);
     gadget_free(id);
     pango_font_description_free(font);
 }

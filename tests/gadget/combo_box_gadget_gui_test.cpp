@@ -300,7 +300,7 @@ TEST_F(ComboGadget, FontGoesToComboRendererAndEntry) {
     gadget_set_font(id, font);
     GadgetRecord* g = record_of(id);
     EXPECT_EQ(gadget_get_font(id), font);
-    EXPECT_EQ(g_object_get_data(G_OBJECT(entry_of(id)), "kz_gadget_font"), font);
+    EXPECT_EQ(g_object_get_data(G_OBJECT(entry_of(id)), "tda_gadget_font"), font);
     PangoFontDescription* cell_font = nullptr;
     g_object_get(G_OBJECT(reinterpret_cast<GtkCellRenderer*>(g->data4)), "font-desc", &cell_font, nullptr);
     ASSERT_NE(cell_font, nullptr);

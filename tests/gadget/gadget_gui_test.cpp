@@ -153,7 +153,7 @@ protected:
         discard_events();
     }
     GtkWidget* layout() const {
-        return static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(window_handle(window)), "kz_gadgetlist"));
+        return static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(window_handle(window)), "tda_gadgetlist"));
     }
     ObjectId window = 0;
 };
@@ -261,7 +261,7 @@ TEST_F(Gadget, AutoNumberAndNumberedCreation) {
     GadgetRecord* g = gadget_lookup(0);
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(result, reinterpret_cast<ObjectId>(g->main));
-    EXPECT_EQ(g_object_get_data(G_OBJECT(g->main), "kz_id"), reinterpret_cast<gpointer>(1)); // id + 1
+    EXPECT_EQ(g_object_get_data(G_OBJECT(g->main), "tda_id"), reinterpret_cast<gpointer>(1)); // id + 1
     EXPECT_EQ(gtk_widget_get_parent(g->outer), layout());
     EXPECT_TRUE(gtk_widget_get_realized(g->main));
 
@@ -420,7 +420,7 @@ TEST_F(Gadget, SizeFallsBackToMainsRequest) {
     gtk_widget_set_size_request(g->main, 33, 44);
     EXPECT_EQ(gadget_width(id), 33);
     EXPECT_EQ(gadget_height(id), 44);
-    g_object_set_data(G_OBJECT(g->outer), "kz_splitter_child", GINT_TO_POINTER(1));
+    g_object_set_data(G_OBJECT(g->outer), "tda_splitter_child", GINT_TO_POINTER(1));
     settle(100);
     GtkAllocation a;
     gtk_widget_get_allocation(g->outer, &a);
@@ -436,9 +436,9 @@ TEST_F(Gadget, FontsAndTheThreadsDefaultFont) {
 
     gadget_set_font(a, font_handle(0));
     EXPECT_EQ(gadget_get_font(a), font_handle(0));
-    EXPECT_EQ(g_object_get_data(G_OBJECT(gadget_lookup(a)->main), "kz_gadget_font"), font_handle(0));
+    EXPECT_EQ(g_object_get_data(G_OBJECT(gadget_lookup(a)->main), "tda_gadget_font"), font_handle(0));
     gadget_set_font(a, std::int64_t{-1}); // -1: no font
-    EXPECT_EQ(g_object_get_data(G_OBJECT(gadget_lookup(a)->main), "kz_gadget_font"), nullptr);
+    EXPECT_EQ(g_object_get_data(G_OBJECT(gadget_lookup(a)->main), "tda_gadget_font"), nullptr);
 
     gadget_set_font(-1, font_handle(1));
     ObjectId b = probe_create(AUTO_NUMBER, 5, 30, 80, 20);
@@ -454,7 +454,7 @@ TEST_F(Gadget, FontsAndTheThreadsDefaultFont) {
 
     gadget_set_font(-1, std::int64_t{-1});
     ObjectId c = probe_create(AUTO_NUMBER, 5, 55, 80, 20);
-    EXPECT_EQ(g_object_get_data(G_OBJECT(gadget_lookup(c)->main), "kz_gadget_font"), nullptr);
+    EXPECT_EQ(g_object_get_data(G_OBJECT(gadget_lookup(c)->main), "tda_gadget_font"), nullptr);
 }
 
 TEST_F(Gadget, DestroyingTheWindowReleasesItsGadgets) {
