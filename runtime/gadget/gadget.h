@@ -152,6 +152,7 @@ std::int64_t gadget_get_color(ObjectId id, std::int32_t selector);
 
 // Gives the gadget a font (null or -1 = remove the override). With id -1 the
 // font becomes the calling thread's default for every gadget created later.
+// The runtime keeps its own copies; the caller's font may be freed afterwards.
 void gadget_set_font(ObjectId id, PangoFontDescription* font);
 void gadget_set_font(ObjectId id, std::int64_t font);
 
@@ -231,8 +232,9 @@ void gadget_post_event(GtkWidget* widget, ObjectId id, std::int64_t subtype);
 // post SUBTYPE_FOCUS / SUBTYPE_LOST_FOCUS for `id` and return FALSE.
 void gadget_connect_focus_handlers(GtkWidget* widget, ObjectId id);
 
-// The usual set_font: stores the font as "tda_gadget_font" on the widget and
-// overrides the widget's font with it (null removes the override).
+// The usual set_font: stores a copy of the font as "tda_gadget_font" on the
+// widget (owned by the widget) and overrides the widget's font with it (null
+// removes the override).
 void gadget_widget_set_font(GtkWidget* widget, PangoFontDescription* font);
 
 // The usual get_font: "tda_gadget_font" of the widget, else the font of its

@@ -27,6 +27,13 @@ void state_init(void* slot) {
     state->current_window = nullptr;
 }
 
+// Release of an ending thread's state: its own copy of the default font.
+void state_release(void* slot) {
+    auto* state = static_cast<GadgetListState*>(slot);
+    if (state->default_font) pango_font_description_free(state->default_font);
+    state->default_font = nullptr;
+}
+
 std::int32_t clamped_depth(std::int32_t depth) {
     if (depth < 0) return 0;
     return depth > GADGET_LIST_STACK_SIZE ? GADGET_LIST_STACK_SIZE : depth;
@@ -78,7 +85,7 @@ GtkWidget* window_list(GtkWindow* window) {
 
 void gadget_lists_init() {
     if (state_offset >= 0) return;
-    state_offset = thread_slot_register(sizeof(GadgetListState), state_init, nullptr);
+    state_offset = thread_slot_register(sizeof(GadgetListState), state_init, state_release);
 }
 
 GadgetListState* gadget_list_state() {

@@ -17,7 +17,7 @@ struct GadgetListState {
     GtkWidget* current_list;                // GtkLayout that receives new gadgets, or null
     std::int32_t stack_depth;               // saved containers in stack
     void* stack[GADGET_LIST_STACK_SIZE];    // saved containers (kept, never pushed here)
-    PangoFontDescription* default_font;     // font given to every new gadget, or null
+    PangoFontDescription* default_font;     // own copy of the font given to every new gadget, or null
     void* current_window;                   // object whose list is current, or null
 };
 

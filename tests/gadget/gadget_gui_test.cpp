@@ -14,6 +14,7 @@
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/gadget/gadget_list.h"
 #include "runtime/window/window.h"
+#include "support/gadget_kinds_support.h"
 #include "support/gui_support.h"
 
 #include <gtest/gtest.h>
@@ -427,7 +428,7 @@ TEST_F(Gadget, SizeFallsBackToMainsRequest) {
     EXPECT_EQ(gadget_width(id), a.width);
 }
 
-TEST_F(Gadget, FontsAndTheThreadsDefaultFont) {
+TEST_F(Gadget, FontsAndTheThreadsDefaultFontOutliveTheFontObject) {
     font_load(0, u"Sans", 10);
     font_load(1, u"Serif", 15);
     ObjectId a = probe_create(AUTO_NUMBER, 5, 5, 80, 20);
@@ -435,14 +436,19 @@ TEST_F(Gadget, FontsAndTheThreadsDefaultFont) {
     ASSERT_NE(theme, nullptr);
 
     gadget_set_font(a, font_handle(0));
-    EXPECT_EQ(gadget_get_font(a), font_handle(0));
-    EXPECT_EQ(g_object_get_data(G_OBJECT(gadget_lookup(a)->main), "tda_gadget_font"), font_handle(0));
+    EXPECT_TRUE(same_font(gadget_get_font(a), font_handle(0)));
+    gadget_set_font(-1, font_handle(1));
+    // Replacing both font objects leaves the stored copies as they were.
+    PangoFontDescription* sans10 = pango_font_description_copy(font_handle(0));
+    PangoFontDescription* serif15 = pango_font_description_copy(font_handle(1));
+    font_load(0, u"Sans", 12);
+    font_load(1, u"Sans", 12);
+    EXPECT_TRUE(same_font(g_object_get_data(G_OBJECT(gadget_lookup(a)->main), "tda_gadget_font"), sans10));
     gadget_set_font(a, std::int64_t{-1}); // -1: no font
     EXPECT_EQ(g_object_get_data(G_OBJECT(gadget_lookup(a)->main), "tda_gadget_font"), nullptr);
 
-    gadget_set_font(-1, font_handle(1));
     ObjectId b = probe_create(AUTO_NUMBER, 5, 30, 80, 20);
-    EXPECT_EQ(gadget_get_font(b), font_handle(1));
+    EXPECT_TRUE(same_font(gadget_get_font(b), serif15));
     // The default font reaches the screen: the label's context reads Serif 15.
     const PangoFontDescription* shown = nullptr;
     GtkStyleContext* context = gtk_widget_get_style_context(gadget_lookup(b)->main);
@@ -451,6 +457,8 @@ TEST_F(Gadget, FontsAndTheThreadsDefaultFont) {
     EXPECT_STREQ(pango_font_description_get_family(shown), "Serif");
     EXPECT_EQ(pango_font_description_get_size(shown), 15 * 1024);
     pango_font_description_free(const_cast<PangoFontDescription*>(shown));
+    pango_font_description_free(sans10);
+    pango_font_description_free(serif15);
 
     gadget_set_font(-1, std::int64_t{-1});
     ObjectId c = probe_create(AUTO_NUMBER, 5, 55, 80, 20);

@@ -9,6 +9,7 @@
 #include <vector>
 
 typedef struct _GtkWidget GtkWidget;
+typedef struct _PangoFontDescription PangoFontDescription;
 struct GadgetRecord;
 
 namespace tda_test {
@@ -36,6 +37,10 @@ struct Rgb {
     int red, green, blue;
 };
 Rgb widget_pixel(GtkWidget* widget, int dx, int dy);
+
+// Whether `stored` (a PangoFontDescription, possibly null) describes the same
+// font as `font`: the runtime keeps copies, so identity says nothing.
+bool same_font(const void* stored, const PangoFontDescription* font);
 
 // Runs pending toolkit iterations and takes every queued event, keeping only
 // the EVENT_GADGET ones (window events such as pointer motion are dropped).
