@@ -51,7 +51,8 @@ void window_init();
 // AUTO_NUMBER, the new window's id; for a number, the GtkWindow as an integer
 // (a live window under that number is freed first); 0 when no window can be
 // made. Unless WINDOW_KEEP_CURRENT_LIST, its layout becomes the calling
-// thread's current gadget list. Null title = empty.
+// thread's current gadget list. Null title = empty. A parent that is the
+// window being replaced counts as no parent.
 ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
                      std::int32_t height, const WideChar* title, std::uint32_t flags,
                      GtkWindow* parent);

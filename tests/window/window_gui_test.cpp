@@ -170,6 +170,15 @@ TEST_F(Window, PlacedAtItsPositionAndCentredOverItsParent) {
     EXPECT_EQ(cy, 50 + 300 / 2 - 51 / 2);
 }
 
+TEST_F(Window, ReplacedWindowGivenAsItsOwnParentCountsAsNoParent) {
+    ASSERT_NE(window_open(1, 10, 10, 200, 100, u"first", 0), 0);
+    GtkWindow* first = window_handle(1);
+    ASSERT_NE(window_open(1, 10, 10, 200, 100, u"second", WINDOW_CENTER_ON_PARENT, first), 0);
+    ASSERT_NE(window_handle(1), nullptr);
+    EXPECT_STREQ(gtk_window_get_title(window_handle(1)), "second");
+    EXPECT_EQ(gtk_window_get_transient_for(window_handle(1)), nullptr);
+}
+
 TEST_F(Window, ConfigureEventsPostSizeAndMoveOnlyOnChange) {
     ObjectId id = window_open(AUTO_NUMBER, 30, 30, 200, 120, u"configure", WINDOW_RESIZABLE);
     ASSERT_TRUE(pump_until([&] { return shown(id); }));
