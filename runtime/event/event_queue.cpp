@@ -1,7 +1,7 @@
 // The process-wide event queue, its handler binding table and the current
 // event with its accessors. Everything here runs under the queue mutex except
-// the suppression counter (changed by GDK-lock holders) and the accessors
-// (read by the event-loop thread).
+// the accessors (read by the event-loop thread) and the release procedures of
+// purged events.
 #include "runtime/event/event_queue.h"
 
 #include "runtime/core/block_pool.h"
@@ -309,35 +309,54 @@ std::int32_t event_peek(std::int64_t* object, std::int64_t* window, std::int64_t
 
 void event_suppress_begin()
 {
+    MutexGuard guard(&queue.mutex);
     queue.suppressed += 1;
 }
 
 void event_suppress_end()
 {
+    MutexGuard guard(&queue.mutex);
     queue.suppressed -= 1;
 }
 
 void event_purge_window(std::int64_t window)
 {
-    MutexGuard guard(&queue.mutex);
-    EventRecord* kept = nullptr;
-    EventRecord* record = queue.head;
-    while (record != nullptr) {
-        EventRecord* next = record->next;
-        if (record->window == window) {
-            if (kept == nullptr)
-                queue.head = next;
-            else
-                kept->next = next;
-            // The purged event was never seen: its data goes with it.
-            if (record->data != 0 && record->release != nullptr) record->release(record->data);
-            pool_free(queue.pool, record);
-        } else {
-            kept = record;
+    // Purged records are unlinked first and their data released after the
+    // walk, outside the mutex: a release procedure may post, and its record
+    // must land behind a queue that is whole again.
+    EventRecord* purged = nullptr;
+    EventRecord** purged_end = &purged;  // keeps the purged records in queue order
+    {
+        MutexGuard guard(&queue.mutex);
+        EventRecord* kept = nullptr;
+        EventRecord* record = queue.head;
+        while (record != nullptr) {
+            EventRecord* next = record->next;
+            if (record->window == window) {
+                if (kept == nullptr)
+                    queue.head = next;
+                else
+                    kept->next = next;
+                record->next = nullptr;
+                *purged_end = record;
+                purged_end = &record->next;
+            } else {
+                kept = record;
+            }
+            record = next;
         }
-        record = next;
+        queue.tail = kept;
     }
-    queue.tail = kept;
+    if (purged == nullptr) return;
+    // The purged events were never seen: their data goes with them.
+    for (EventRecord* record = purged; record != nullptr; record = record->next)
+        if (record->data != 0 && record->release != nullptr) record->release(record->data);
+    MutexGuard guard(&queue.mutex);
+    while (purged != nullptr) {
+        EventRecord* next = purged->next;
+        pool_free(queue.pool, purged);
+        purged = next;
+    }
 }
 
 void event_unbind_window(std::int64_t window)
