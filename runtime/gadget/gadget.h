@@ -185,35 +185,45 @@ void gadget_release(ObjectId id);
 inline void gadget_free(ObjectId id) { gadget_release(id); }
 
 // ---------------------------------------------------------------------------
-// Creation protocol, for the gadget kinds.
+// Creation, for the gadget kinds. Every kind makes its widgets and hands
+// them to gadget_create, which is the one path from widgets to a live gadget:
 //
-//   GtkWidget* list = gadget_current_list();   // null: return 0 at once
-//   ... create widgets; first one fails: return 0 ...
-//   ObjectId id; GadgetRecord* g = gadget_allocate(number, &id);  // null: destroy widgets, return 0
-//   ... connect handlers with GADGET_ID_DATA(id), gadget_place(placed, x, y),
-//       size request, show, fill g->main/outer/ops/data ...
-//   gadget_register(g, id);
-//   return gadget_creation_result(g, number, id);
+//   GtkWidget* main = gtk_..._new();           // null: return 0
+//   ... build outer around main ...
+//   return gadget_create(number, x, y, {main, outer, ops, finish, context});
 
-// The calling thread's current gadget list (a GtkLayout), null when none.
-// A creation with no current list makes nothing and returns 0.
+// The calling thread's current gadget list, null when none or when the
+// current list is not a GtkLayout (a creation then makes nothing, returns 0).
 GtkWidget* gadget_current_list();
 
-// A zeroed record for `number` in the gadget table; a live gadget under the
-// number is destroyed first. *id receives the number, or the record address
-// for AUTO_NUMBER. Null when no record can be had.
-GadgetRecord* gadget_allocate(ObjectId number, ObjectId* id);
+// What a kind hands to gadget_create. The widgets are floating (not yet in
+// any container); gadget_create owns them from the call on.
+struct GadgetBuild {
+    GtkWidget* main;        // the kind's own widget
+    GtkWidget* outer;       // the widget holding main that is placed, or null when main is placed
+    const GadgetOps* ops;   // the kind's operations
+    // Kind step, run with the record's main, outer and ops filled: connects
+    // the kind's handlers with the id, sets size requests and kind data.
+    // False when it cannot finish (it then keeps nothing it allocated, or
+    // leaves it where the kind's free slot releases it). May be null.
+    bool (*finish)(GadgetRecord* g, ObjectId id, void* context);
+    void* context;          // passed to finish
+};
 
-// Puts `placed` into the current gadget list at (x, y) (gtk_layout_put).
+// Makes a gadget of `build` under `number` (AUTO_NUMBER: a new id): takes a
+// record (a live gadget under the number is destroyed first), fills it, runs
+// the kind's finish step, places the widget at (x, y) with gadget_place,
+// shows it and registers the gadget: realizes main, applies the thread's
+// default font through set_font, connects main's "destroy", stores id + 1 as
+// "tda_id" on main and runs the toolkit's pending events.
+// Returns the id for AUTO_NUMBER, else main as an integer. 0 when there is
+// no current list, main is null, no record can be had or finish fails; the
+// widgets are then destroyed and nothing is kept. Main thread; takes no lock.
+ObjectId gadget_create(ObjectId number, std::int32_t x, std::int32_t y, const GadgetBuild& build);
+
+// Puts `placed` into the current gadget list at (x, y) (gtk_layout_put);
+// nothing when there is no current list.
 void gadget_place(GtkWidget* placed, std::int32_t x, std::int32_t y);
-
-// Last creation step: realizes main, applies the thread's default font through
-// set_font, connects main's "destroy", stores id + 1 as "tda_id" on main and
-// runs the toolkit's pending events.
-void gadget_register(GadgetRecord* g, ObjectId id);
-
-// What a creator returns: the id for AUTO_NUMBER, else main as an integer.
-ObjectId gadget_creation_result(const GadgetRecord* g, ObjectId number, ObjectId id);
 
 // The live record of an id, or null.
 GadgetRecord* gadget_lookup(ObjectId id);

@@ -14,6 +14,8 @@
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/gadget/gadget_list.h"
 #include "runtime/window/window.h"
+#include "runtime/gadget/image_gadget.h"
+#include "support/allocation_failure.h"
 #include "support/gadget_kinds_support.h"
 #include "support/gui_support.h"
 
@@ -21,6 +23,7 @@
 #include <gtk/gtk.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 
 namespace {
@@ -98,30 +101,20 @@ const GadgetOps* probe_ops_with_resize() {
     return &ops;
 }
 
+bool probe_finish(GadgetRecord* g, ObjectId, void* size) {
+    const int* wh = static_cast<const int*>(size);
+    gtk_widget_set_size_request(g->outer, wh[0], wh[1]);
+    g->data4 = reinterpret_cast<std::intptr_t>(g->outer);
+    return true;
+}
+
 ObjectId probe_create(ObjectId number, int x, int y, int w, int h, const GadgetOps* ops = probe_ops()) {
-    if (!gadget_current_list()) return 0;
     GtkWidget* label = gtk_label_new("");
-    if (!label) return 0;
     GtkWidget* box = gtk_event_box_new();
     gtk_event_box_set_visible_window(GTK_EVENT_BOX(box), FALSE);
     gtk_container_add(GTK_CONTAINER(box), label);
-    ObjectId id = 0;
-    GadgetRecord* g = gadget_allocate(number, &id);
-    if (!g) {
-        g_object_ref_sink(box);
-        gtk_widget_destroy(box);
-        g_object_unref(box);
-        return 0;
-    }
-    gadget_place(box, x, y);
-    gtk_widget_set_size_request(box, w, h);
-    gtk_widget_show_all(box);
-    g->main = label;
-    g->outer = box;
-    g->ops = ops;
-    g->data4 = reinterpret_cast<std::intptr_t>(box);
-    gadget_register(g, id);
-    return gadget_creation_result(g, number, id);
+    int size[2] = {w, h};
+    return gadget_create(number, x, y, {label, box, ops, probe_finish, size});
 }
 
 std::u16string text_of(ObjectId id) {
@@ -551,3 +544,67 @@ TEST_F(Gadget, FocusHandlersPostFocusAndLostFocus) {
 }
 
 } // namespace
+
+namespace {
+
+guint child_count(GtkWidget* container) {
+    GList* children = gtk_container_get_children(GTK_CONTAINER(container));
+    guint n = g_list_length(children);
+    g_list_free(children);
+    return n;
+}
+
+} // namespace
+
+// Every kind goes through the one creation path: each allocation it makes
+// fails in turn until the creation succeeds, and a current list that is not
+// a layout takes nothing. Each failure returns 0, places nothing and makes
+// the toolkit complain about nothing.
+TEST(GadgetCreation, EveryKindFailsCleanlyWithoutMemoryOrALayout) {
+    ObjectId window = kinds_window_open(300, 200);
+    GtkWidget* layout = gadget_current_list();
+    ASSERT_NE(layout, nullptr);
+    GdkPixbuf* pixels = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 4, 4);
+    GtkWidget* vbox = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    g_object_ref_sink(vbox);
+    const struct {
+        const char* kind;
+        std::function<ObjectId()> create;
+    } kinds[] = {
+        {"text", [] { return gadget_text_create(AUTO_NUMBER, 5, 5, 50, 20, u"t", TEXT_FRAMED); }},
+        {"button", [] { return gadget_button_create(AUTO_NUMBER, 5, 5, 50, 20, u"b"); }},
+        {"combo", [] { return gadget_combo_create(AUTO_NUMBER, 5, 5, 50, 20, COMBO_EDITABLE); }},
+        {"editor", [] { return gadget_editor_create(AUTO_NUMBER, 5, 5, 50, 20); }},
+        {"calendar", [] { return gadget_calendar_create(AUTO_NUMBER, 5, 5, 50, 20); }},
+        {"image", [&] { return gadget_image_create(AUTO_NUMBER, 5, 5, 4, 4, pixels, IMAGE_FRAME_SUNKEN); }},
+    };
+    for (const auto& k : kinds) {
+        glib_complaints_reset();
+        guint before = child_count(layout);
+        ObjectId made = 0;
+        int failures = 0;
+        for (int successes = 0; successes < 16 && made == 0; ++successes) {
+            {
+                AllocationFailureScope no_memory(successes);
+                made = k.create();
+            }
+            if (made == 0) {
+                ++failures;
+                EXPECT_EQ(child_count(layout), before) << k.kind << " after " << successes << " allocations";
+            }
+        }
+        ASSERT_NE(made, 0) << k.kind << " is made once memory suffices";
+        EXPECT_GE(failures, 1) << k.kind;
+        EXPECT_EQ(child_count(layout), before + 1) << k.kind;
+
+        void* previous = gadget_list_use(vbox);
+        EXPECT_EQ(k.create(), 0) << k.kind << " in a list that is not a layout";
+        gadget_list_use(previous);
+        EXPECT_EQ(child_count(vbox), 0u) << k.kind;
+        EXPECT_EQ(glib_complaints(), 0) << k.kind;
+    }
+    gtk_widget_destroy(vbox);
+    g_object_unref(vbox);
+    g_object_unref(pixels);
+    window_free(window);
+}
