@@ -7,6 +7,7 @@
 #include "runtime/core/block_pool.h"
 #include "runtime/core/memory.h"
 #include "runtime/core/mutex_guard.h"
+#include "runtime/core/string_functions.h"
 #include "runtime/core/string_map.h"
 #include "runtime/event/event_wait.h"
 
@@ -37,25 +38,6 @@ struct EventQueue {
 EventQueue queue = {nullptr, nullptr, nullptr, 0, nullptr, nullptr, 0, 0, PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP};
 
 CurrentEvent current_event = {0, 0, 0, -1, 0, nullptr};
-
-// Writes value in decimal at out; returns the units written.
-int write_decimal(WideChar* out, std::int64_t value) noexcept
-{
-    std::uint64_t magnitude = static_cast<std::uint64_t>(value);
-    int written = 0;
-    if (value < 0) {
-        out[written++] = u'-';
-        magnitude = ~magnitude + 1;
-    }
-    WideChar digits[20];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<WideChar>(u'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    while (count > 0) out[written++] = digits[--count];
-    return written;
-}
 
 EventRecord* take_record() noexcept
 {
@@ -135,7 +117,7 @@ struct KeyField {
 KeyField key_field(std::int64_t value) noexcept
 {
     KeyField field{};
-    field.length = write_decimal(field.units, value);
+    field.length = string_write_decimal(field.units, value);
     return field;
 }
 
@@ -209,13 +191,13 @@ bool post_locked(std::int32_t type, std::int64_t object, std::int64_t window, st
 int event_format_key(WideChar* out, std::int32_t type, std::int64_t window, std::int64_t object,
                      std::int64_t subtype)
 {
-    int n = write_decimal(out, type);
+    int n = string_write_decimal(out, type);
     out[n++] = u':';
-    n += write_decimal(out + n, window);
+    n += string_write_decimal(out + n, window);
     out[n++] = u':';
-    n += write_decimal(out + n, object);
+    n += string_write_decimal(out + n, object);
     out[n++] = u':';
-    n += write_decimal(out + n, subtype);
+    n += string_write_decimal(out + n, subtype);
     out[n] = 0;
     return n;
 }
