@@ -1,5 +1,5 @@
 // The gadget model: the record every gadget kind shares, the per-kind table
-// of operations, the creation protocol the kinds follow, and the common
+// of operations, the one creation path every kind goes through, and the common
 // operations that dispatch through a kind's table.
 //
 // A gadget is named by its id: the number it was created under (0, 1, 2 ...)
