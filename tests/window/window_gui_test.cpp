@@ -172,11 +172,14 @@ TEST_F(Window, PlacedAtItsPositionAndCentredOverItsParent) {
 
 TEST_F(Window, ReplacedWindowGivenAsItsOwnParentCountsAsNoParent) {
     ASSERT_NE(window_open(1, 10, 10, 200, 100, u"first", 0), 0);
-    GtkWindow* first = window_handle(1);
+    // Held, so that a use of the destroyed window would show as its being
+    // the new window's parent rather than as a read of freed memory.
+    GtkWindow* first = GTK_WINDOW(g_object_ref(window_handle(1)));
     ASSERT_NE(window_open(1, 10, 10, 200, 100, u"second", WINDOW_CENTER_ON_PARENT, first), 0);
     ASSERT_NE(window_handle(1), nullptr);
     EXPECT_STREQ(gtk_window_get_title(window_handle(1)), "second");
     EXPECT_EQ(gtk_window_get_transient_for(window_handle(1)), nullptr);
+    g_object_unref(first);
 }
 
 TEST_F(Window, ConfigureEventsPostSizeAndMoveOnlyOnChange) {
