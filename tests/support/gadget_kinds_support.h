@@ -42,8 +42,10 @@ Rgb widget_pixel(GtkWidget* widget, int dx, int dy);
 // font as `font`: the runtime keeps copies, so identity says nothing.
 bool same_font(const void* stored, const PangoFontDescription* font);
 
-// Runs pending toolkit iterations and takes every queued event, keeping only
-// the EVENT_GADGET ones (window events such as pointer motion are dropped).
+// Takes every event up to a marker sent through the X server now (see
+// events_before_marker), so all input sent before has been handled, and
+// keeps only the EVENT_GADGET ones (window events such as pointer motion are
+// dropped). Without a kinds window it takes what is queued.
 struct TakenEvent;
 std::vector<TakenEvent> drain_gadget_events();
 
