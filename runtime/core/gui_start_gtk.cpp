@@ -35,13 +35,18 @@ void gui_start() {
     // Nothing here draws with OpenGL. Unless the user chose a GL mode, tell
     // GDK before it opens the display, so that it skips the probe that loads
     // the GL driver to pick GL-capable visuals (about 54 MiB and 35 ms when
-    // the display has no cached visuals); the window looks the same. The
-    // variable is taken away again so that child processes see the user's
-    // environment unchanged.
-    const bool gl_chosen = g_getenv("GDK_GL") != nullptr;
-    if (!gl_chosen) g_setenv("GDK_GL", "disable", FALSE);
+    // the display has no cached visuals); the window looks the same. GDK
+    // takes the choice from the environment when it parses its arguments,
+    // which gdk_parse_args does here, before anything has started a thread;
+    // the variable is then taken away again, so that child processes see the
+    // user's environment unchanged, and gtk_init (after which threads may
+    // run and read the environment) finds GDK already set up.
+    if (g_getenv("GDK_GL") == nullptr) {
+        g_setenv("GDK_GL", "disable", FALSE);
+        gdk_parse_args(runtime_args_count(), runtime_args_vector());
+        g_unsetenv("GDK_GL");
+    }
     gtk_init(runtime_args_count(), runtime_args_vector());
-    if (!gl_chosen) g_unsetenv("GDK_GL");
     g_gui_started = true;
     gdk_threads_enter();
     g_gui_holds_lock = true;

@@ -161,22 +161,26 @@ std::int64_t string_format(WideChar* out, const WideChar* format, ...) {
     return result;
 }
 
-WideChar* string_from_int(std::int32_t value, WideChar* out) {
+std::int32_t string_write_decimal(WideChar* out, std::int64_t value) {
     WideChar* p = out;
-    // The magnitude as unsigned, so -2147483648 is written correctly.
-    std::uint32_t magnitude = static_cast<std::uint32_t>(value);
+    // The magnitude as unsigned, so the most negative value is written correctly.
+    std::uint64_t magnitude = static_cast<std::uint64_t>(value);
     if (value < 0) {
         *p++ = u'-';
         magnitude = 0u - magnitude;
     }
-    WideChar digits[10];
+    WideChar digits[20];
     int n = 0;
     do {
         digits[n++] = static_cast<WideChar>(u'0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude != 0);
     while (n > 0) *p++ = digits[--n];
-    *p = 0;
+    return static_cast<std::int32_t>(p - out);
+}
+
+WideChar* string_from_int(std::int32_t value, WideChar* out) {
+    out[string_write_decimal(out, value)] = 0;
     return out;
 }
 

@@ -35,6 +35,10 @@ std::int64_t string_format_va(WideChar* out, const WideChar* format, std::va_lis
 // into out (at least 12 units). Returns out.
 WideChar* string_from_int(std::int32_t value, WideChar* out);
 
+// Writes value in decimal ("-" for negatives, "0" for 0) into out (at least
+// 20 units), without a terminator. Returns the units written.
+std::int32_t string_write_decimal(WideChar* out, std::int64_t value);
+
 // Difference of the first differing units, taken as signed 16-bit values;
 // 0 when equal. Both strings must be valid.
 std::int32_t string_compare(const WideChar* a, const WideChar* b);

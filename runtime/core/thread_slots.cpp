@@ -2,6 +2,7 @@
 #include "runtime/core/thread_slots.h"
 
 #include "runtime/core/memory.h"
+#include "runtime/core/mutex_guard.h"
 
 #include <pthread.h>
 
@@ -18,52 +19,79 @@ struct SlotEntry {
     ThreadSlotProc release;  // run when the owning thread ends, or null
 };
 
+// One stretch of a thread's area (a sized block): the bytes of the slots at
+// offsets start .. end - 1 follow this header. A thread's area is a chain of
+// stretches, newest (highest offsets) first. Stretches never move, so a slot
+// address handed out stays valid while its thread lives, however many slots
+// are registered later.
+struct SlotStretch {
+    SlotStretch* older;      // stretch of the offsets below start, or null
+    std::int64_t start;
+    std::int64_t end;
+    std::int64_t unused;     // keeps the bytes 16 bytes past the payload
+};
+
+char* stretch_bytes(SlotStretch* stretch) { return reinterpret_cast<char*>(stretch + 1); }
+
+// Guards the registrations, the key's creation and deletion, and every
+// thread's growing of its own area (which reads the registrations).
+// Recursive: init and release procedures may touch slots again.
+pthread_mutex_t g_slot_mutex = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
 pthread_key_t g_slot_key;
-std::int64_t g_slot_total = 0;        // area size in bytes (multiple of 8); 0: no slot registered
+// Area size in bytes (multiple of 8); 0: no slot registered. Written under
+// the mutex, after the key and the registration are in place; read without it.
+std::atomic<std::int64_t> g_slot_total{0};
 SlotEntry* g_slot_entries = nullptr;  // newest registration first
 void* volatile g_retired_area = nullptr;  // the ending thread's area, kept after thread_slots_end
 
-// Runs the init procedure of every registration whose slot starts at or past
-// from (newest first) on an area.
-void run_inits(char* area, std::int64_t from) {
-    for (SlotEntry* e = g_slot_entries; e != nullptr; e = e->next)
-        if (e->init != nullptr && e->offset >= from) e->init(area + e->offset);
-}
-
-// Key destructor: releases the slots of an ending thread, then its area.
+// Key destructor: releases the slots of an ending thread, then its stretches.
 void slot_area_destroy(void* value) {
-    auto* area = static_cast<char*>(value);
-    std::int64_t length = sized_length(area);
-    for (SlotEntry* e = g_slot_entries; e != nullptr; e = e->next)
-        if (e->release != nullptr && e->offset < length) e->release(area + e->offset);
-    sized_free(area);
+    auto* newest = static_cast<SlotStretch*>(value);
+    {
+        MutexGuard lock(&g_slot_mutex);
+        for (SlotEntry* e = g_slot_entries; e != nullptr; e = e->next) {
+            if (e->release == nullptr || e->offset >= newest->end) continue;
+            SlotStretch* s = newest;
+            while (s != nullptr && e->offset < s->start) s = s->older;
+            if (s != nullptr) e->release(stretch_bytes(s) + (e->offset - s->start));
+        }
+    }
+    while (newest != nullptr) {
+        SlotStretch* older = newest->older;
+        sized_free(newest);
+        newest = older;
+    }
 }
 
-// The calling thread's area, grown to the current total. A thread whose area
-// predates later registrations gets the new bytes zeroed and their init
-// procedures run, so no slot ever lies beyond its owner's area. Null when
-// memory runs out.
-char* current_area() {
-    auto* area = static_cast<char*>(pthread_getspecific(g_slot_key));
-    if (area == nullptr) {
-        area = static_cast<char*>(sized_alloc(g_slot_total));
-        if (area == nullptr) return nullptr;
-        if (pthread_setspecific(g_slot_key, area) != 0) {
-            sized_free(area);
-            return nullptr;
-        }
-        run_inits(area, 0);
-        return area;
+// Adds a zeroed stretch for the offsets from the calling thread's current end
+// up to `total` and runs the init procedures of the slots in it. Mutex held.
+// Null when memory runs out (the area is left as it was).
+SlotStretch* add_stretch(SlotStretch* newest, std::int64_t total) {
+    std::int64_t from = newest != nullptr ? newest->end : 0;
+    auto* stretch = static_cast<SlotStretch*>(sized_alloc(std::int64_t{sizeof(SlotStretch)} + (total - from)));
+    if (stretch == nullptr) return nullptr;
+    stretch->older = newest;
+    stretch->start = from;
+    stretch->end = total;
+    if (pthread_setspecific(g_slot_key, stretch) != 0) {
+        sized_free(stretch);
+        return nullptr;
     }
-    std::int64_t length = sized_length(area);
-    if (length < g_slot_total) {
-        auto* grown = static_cast<char*>(sized_resize(area, g_slot_total));
-        if (grown == nullptr) return nullptr;
-        pthread_setspecific(g_slot_key, grown);
-        run_inits(grown, length);
-        area = grown;
-    }
-    return area;
+    for (SlotEntry* e = g_slot_entries; e != nullptr; e = e->next)
+        if (e->init != nullptr && e->offset >= from && e->offset < total)
+            e->init(stretch_bytes(stretch) + (e->offset - from));
+    return stretch;
+}
+
+// The calling thread's newest stretch, the area grown to the current total
+// first. Only the growing takes the mutex. Null when memory runs out.
+SlotStretch* current_area(std::int64_t total) {
+    auto* newest = static_cast<SlotStretch*>(pthread_getspecific(g_slot_key));
+    if (newest != nullptr && newest->end >= total) return newest;
+    MutexGuard lock(&g_slot_mutex);
+    total = g_slot_total.load(std::memory_order_relaxed);
+    if (newest != nullptr && newest->end >= total) return newest;
+    return add_stretch(newest, total);
 }
 
 }  // namespace
@@ -71,40 +99,26 @@ char* current_area() {
 std::int64_t thread_slot_register(std::int64_t size, ThreadSlotProc init, ThreadSlotProc release) {
     if (size < 0 || size > INT64_MAX / 2) return -1;
     size = (size + 7) & ~std::int64_t{7};
-    bool first = g_slot_total == 0;
-    if (first) {
-        if (pthread_key_create(&g_slot_key, slot_area_destroy) != 0) return -1;
-    }
-    // Bring the calling thread's area to the old total first, then add this slot.
-    char* area = nullptr;
-    if (!first) {
-        area = current_area();
-    } else {
-        area = static_cast<char*>(sized_alloc(0));
-        if (area != nullptr && pthread_setspecific(g_slot_key, area) != 0) {
-            sized_free(area);
-            area = nullptr;
-        }
-    }
+    MutexGuard lock(&g_slot_mutex);
+    std::int64_t offset = g_slot_total.load(std::memory_order_relaxed);
+    bool first = offset == 0;
+    if (first && pthread_key_create(&g_slot_key, slot_area_destroy) != 0) return -1;
+    // Bring the calling thread's area to the old total first.
+    SlotStretch* area = first ? nullptr : current_area(offset);
     SlotEntry* entry = nullptr;
-    if (area != nullptr && (init != nullptr || release != nullptr)) {
+    bool ready = first || area != nullptr;
+    if (ready && (init != nullptr || release != nullptr)) {
         entry = static_cast<SlotEntry*>(sized_alloc(sizeof(SlotEntry)));
-        if (entry == nullptr) area = nullptr;
+        ready = entry != nullptr;
     }
-    char* grown = area == nullptr ? nullptr : static_cast<char*>(sized_resize(area, g_slot_total + size));
+    std::int64_t total = offset + size;
+    if (first && total == 0) total = 8;  // a zero-sized first slot still marks the key as created
+    SlotStretch* grown = ready ? add_stretch(area, total) : nullptr;
     if (grown == nullptr) {
         sized_free(entry);
-        if (first) {
-            sized_free(pthread_getspecific(g_slot_key));
-            pthread_setspecific(g_slot_key, nullptr);
-            pthread_key_delete(g_slot_key);
-        }
+        if (first) pthread_key_delete(g_slot_key);
         return -1;
     }
-    pthread_setspecific(g_slot_key, grown);
-    std::int64_t offset = g_slot_total;
-    g_slot_total += size;
-    if (first && g_slot_total == 0) g_slot_total = 8;  // a zero-sized first slot still marks the key as created
     if (entry != nullptr) {
         entry->offset = offset;
         entry->init = init;
@@ -113,23 +127,27 @@ std::int64_t thread_slot_register(std::int64_t size, ThreadSlotProc init, Thread
         entry->previous = nullptr;
         if (g_slot_entries != nullptr) g_slot_entries->previous = entry;
         g_slot_entries = entry;
-        if (init != nullptr) init(grown + offset);
+        if (init != nullptr) init(stretch_bytes(grown) + (offset - grown->start));
     }
+    g_slot_total.store(total, std::memory_order_release);
     return offset;
 }
 
 void* thread_slot_get(std::int64_t offset) {
-    if (offset < 0 || offset >= g_slot_total) return nullptr;
-    char* area = current_area();
-    if (area == nullptr) return nullptr;
-    return area + offset;
+    std::int64_t total = g_slot_total.load(std::memory_order_acquire);
+    if (offset < 0 || offset >= total) return nullptr;
+    for (SlotStretch* s = current_area(total); s != nullptr; s = s->older)
+        if (offset >= s->start) return stretch_bytes(s) + (offset - s->start);
+    return nullptr;
 }
 
 void thread_slots_end() {
-    if (g_slot_total == 0) return;
+    MutexGuard lock(&g_slot_mutex);
+    if (g_slot_total.load(std::memory_order_relaxed) == 0) return;
     // The calling (main) thread's area is not freed: the process is ending
     // and slot owners may still hold addresses in it. It stays reachable.
     if (void* area = pthread_getspecific(g_slot_key); area != nullptr) g_retired_area = area;
+    g_slot_total.store(0, std::memory_order_release);
     pthread_key_delete(g_slot_key);
     // Areas stay where they are (the process is ending); forget the
     // registrations so a late thread_slot_get finds no slot.
@@ -140,7 +158,6 @@ void thread_slots_end() {
         e = next;
     }
     g_slot_entries = nullptr;
-    g_slot_total = 0;
 }
 
 // ---- thread exit lists ----

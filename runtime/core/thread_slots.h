@@ -14,13 +14,15 @@ using ThreadSlotProc = void (*)(void* slot);
 // Registers a slot of size bytes (raised to a multiple of 8) and returns its
 // offset, or -1 when memory runs out (nothing is registered then). When init
 // or release is given they are remembered, and init runs at once on the
-// calling thread's copy. Start-up only: not locked.
+// calling thread's copy. Takes the slot mutex; any thread may meanwhile use
+// its slots, and addresses handed out earlier stay valid.
 std::int64_t thread_slot_register(std::int64_t size, ThreadSlotProc init, ThreadSlotProc release);
 
-// Address of the calling thread's copy of the slot at offset. A thread's
-// first call allocates its zeroed area and runs every init procedure (newest
-// registration first). Null when memory runs out or when offset does not name
-// a registered slot.
+// Address of the calling thread's copy of the slot at offset, valid until the
+// thread ends. A thread's first call allocates its zeroed area and runs every
+// init procedure (newest registration first); slots registered later are
+// added beside it, never moving it. Null when memory runs out or when offset
+// does not name a registered slot. Takes the slot mutex only to grow the area.
 void* thread_slot_get(std::int64_t offset);
 
 // Shut-down: deletes the slot key when any slot was ever registered. Areas

@@ -4,6 +4,7 @@
 #include "runtime/date/date.h"
 
 #include "runtime/core/memory.h"
+#include "runtime/core/string_functions.h"
 #include "runtime/core/wide_string.h"
 
 #include <climits>
@@ -96,19 +97,6 @@ ShownFields shown_fields(DateValue date)
     return {static_cast<std::int32_t>(year), t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
 
-// Writes value (0..9999) in decimal into out; the number of units.
-int write_decimal(std::int32_t value, WideChar* out)
-{
-    WideChar digits[10];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<WideChar>(u'0' + value % 10);
-        value /= 10;
-    } while (value > 0);
-    for (int i = 0; i < n; ++i) out[i] = digits[n - 1 - i];
-    return n;
-}
-
 int write_two_digits(std::int32_t value, WideChar* out)
 {
     out[0] = static_cast<WideChar>(u'0' + (value / 10) % 10);
@@ -152,7 +140,7 @@ int format_step(const WideChar** cursor, const ShownFields& f, WideChar* piece)
                 for (int i = 0; i < 4; ++i) piece[i] = u'0';
                 return 4;
             }
-            return write_decimal(f.year, piece);
+            return string_write_decimal(piece, f.year);
         case 1: return write_two_digits(f.year % 100, piece);
         case 2: return write_two_digits(f.month, piece);
         case 3: return write_two_digits(f.day, piece);

@@ -1,12 +1,13 @@
 // The process-wide event queue, its handler binding table and the current
 // event with its accessors. Everything here runs under the queue mutex except
-// the suppression counter (changed by GDK-lock holders) and the accessors
-// (read by the event-loop thread).
+// the accessors (read by the event-loop thread) and the release procedures of
+// purged events.
 #include "runtime/event/event_queue.h"
 
 #include "runtime/core/block_pool.h"
 #include "runtime/core/memory.h"
 #include "runtime/core/mutex_guard.h"
+#include "runtime/core/string_functions.h"
 #include "runtime/core/string_map.h"
 #include "runtime/event/event_wait.h"
 
@@ -37,25 +38,6 @@ struct EventQueue {
 EventQueue queue = {nullptr, nullptr, nullptr, 0, nullptr, nullptr, 0, 0, PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP};
 
 CurrentEvent current_event = {0, 0, 0, -1, 0, nullptr};
-
-// Writes value in decimal at out; returns the units written.
-int write_decimal(WideChar* out, std::int64_t value) noexcept
-{
-    std::uint64_t magnitude = static_cast<std::uint64_t>(value);
-    int written = 0;
-    if (value < 0) {
-        out[written++] = u'-';
-        magnitude = ~magnitude + 1;
-    }
-    WideChar digits[20];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<WideChar>(u'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    while (count > 0) out[written++] = digits[--count];
-    return written;
-}
 
 EventRecord* take_record() noexcept
 {
@@ -135,7 +117,7 @@ struct KeyField {
 KeyField key_field(std::int64_t value) noexcept
 {
     KeyField field{};
-    field.length = write_decimal(field.units, value);
+    field.length = string_write_decimal(field.units, value);
     return field;
 }
 
@@ -209,13 +191,13 @@ bool post_locked(std::int32_t type, std::int64_t object, std::int64_t window, st
 int event_format_key(WideChar* out, std::int32_t type, std::int64_t window, std::int64_t object,
                      std::int64_t subtype)
 {
-    int n = write_decimal(out, type);
+    int n = string_write_decimal(out, type);
     out[n++] = u':';
-    n += write_decimal(out + n, window);
+    n += string_write_decimal(out + n, window);
     out[n++] = u':';
-    n += write_decimal(out + n, object);
+    n += string_write_decimal(out + n, object);
     out[n++] = u':';
-    n += write_decimal(out + n, subtype);
+    n += string_write_decimal(out + n, subtype);
     out[n] = 0;
     return n;
 }
@@ -309,35 +291,54 @@ std::int32_t event_peek(std::int64_t* object, std::int64_t* window, std::int64_t
 
 void event_suppress_begin()
 {
+    MutexGuard guard(&queue.mutex);
     queue.suppressed += 1;
 }
 
 void event_suppress_end()
 {
+    MutexGuard guard(&queue.mutex);
     queue.suppressed -= 1;
 }
 
 void event_purge_window(std::int64_t window)
 {
-    MutexGuard guard(&queue.mutex);
-    EventRecord* kept = nullptr;
-    EventRecord* record = queue.head;
-    while (record != nullptr) {
-        EventRecord* next = record->next;
-        if (record->window == window) {
-            if (kept == nullptr)
-                queue.head = next;
-            else
-                kept->next = next;
-            // The purged event was never seen: its data goes with it.
-            if (record->data != 0 && record->release != nullptr) record->release(record->data);
-            pool_free(queue.pool, record);
-        } else {
-            kept = record;
+    // Purged records are unlinked first and their data released after the
+    // walk, outside the mutex: a release procedure may post, and its record
+    // must land behind a queue that is whole again.
+    EventRecord* purged = nullptr;
+    EventRecord** purged_end = &purged;  // keeps the purged records in queue order
+    {
+        MutexGuard guard(&queue.mutex);
+        EventRecord* kept = nullptr;
+        EventRecord* record = queue.head;
+        while (record != nullptr) {
+            EventRecord* next = record->next;
+            if (record->window == window) {
+                if (kept == nullptr)
+                    queue.head = next;
+                else
+                    kept->next = next;
+                record->next = nullptr;
+                *purged_end = record;
+                purged_end = &record->next;
+            } else {
+                kept = record;
+            }
+            record = next;
         }
-        record = next;
+        queue.tail = kept;
     }
-    queue.tail = kept;
+    if (purged == nullptr) return;
+    // The purged events were never seen: their data goes with them.
+    for (EventRecord* record = purged; record != nullptr; record = record->next)
+        if (record->data != 0 && record->release != nullptr) record->release(record->data);
+    MutexGuard guard(&queue.mutex);
+    while (purged != nullptr) {
+        EventRecord* next = purged->next;
+        pool_free(queue.pool, purged);
+        purged = next;
+    }
 }
 
 void event_unbind_window(std::int64_t window)

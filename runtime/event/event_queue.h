@@ -108,11 +108,13 @@ std::int32_t event_peek_type();
 std::int32_t event_peek(std::int64_t* object, std::int64_t* window, std::int64_t* subtype);
 
 // Adds 1 to / subtracts 1 from the suppression counter (0 = events flow).
-// Called without the queue mutex by code that holds the GDK lock.
+// Takes the queue mutex, so any thread may post meanwhile.
 void event_suppress_begin();
 void event_suppress_end();
 
 // Removes every queued record of that window, keeping the others in order.
+// The purged records' data is released after the queue is whole again and
+// without the queue mutex, so a release procedure may post.
 void event_purge_window(std::int64_t window);
 
 // Deletes every binding whose window is that window.

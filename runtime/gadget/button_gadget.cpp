@@ -77,30 +77,38 @@ void on_button_clicked(GtkButton* button, gpointer data) noexcept {
 
 } // namespace
 
+namespace {
+
+// What button_finish needs besides the record.
+struct ButtonOrder {
+    std::int32_t width, height;
+    const WideChar* text;
+};
+
+bool button_finish(GadgetRecord* g, ObjectId id, void* context) {
+    const auto* order = static_cast<const ButtonOrder*>(context);
+    gtk_widget_set_size_request(g->main, order->width, order->height);
+    g_signal_connect(g->main, "clicked", G_CALLBACK(on_button_clicked), GADGET_ID_DATA(id));
+    if (order->text != nullptr) {
+        char* utf8 = string_to_utf8_gtk(order->text);
+        g->ops->set_text(g, utf8);
+        g_free(utf8);
+    }
+    return true;
+}
+
+} // namespace
+
 // Creates a button gadget in the current gadget list. Returns the id for
 // AUTO_NUMBER, else the button; 0 when there is no current list or the
-// button cannot be made. Runs on the thread holding the GDK lock.
+// gadget cannot be made. Runs on the thread holding the GDK lock.
 ObjectId gadget_button_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
                               std::int32_t height, const WideChar* text, std::int32_t flags) {
-    if (gadget_current_list() == nullptr) {
-        return 0;
-    }
-    const GadgetOps* ops = button_ops();
     GtkWidget* button = (flags & BUTTON_TOGGLE) != 0 ? gtk_toggle_button_new_with_label("")
                                                      : gtk_button_new_with_label("");
     if (button == nullptr) {
         return 0;
     }
-    ObjectId id = 0;
-    GadgetRecord* g = gadget_allocate(number, &id);
-    if (g == nullptr) {
-        g_object_ref_sink(button);
-        g_object_unref(button);
-        return 0;
-    }
-    gtk_widget_set_size_request(button, width, height);
-    gadget_place(button, x, y);
-
     GtkWidget* caption = gtk_bin_get_child(GTK_BIN(button));
     if (caption != nullptr && GTK_IS_LABEL(caption)) {
         if ((flags & BUTTON_ALIGN_RIGHT) != 0) {
@@ -112,19 +120,6 @@ ObjectId gadget_button_create(ObjectId number, std::int32_t x, std::int32_t y, s
             gtk_label_set_line_wrap(GTK_LABEL(caption), TRUE);
         }
     }
-
-    g_signal_connect(button, "clicked", G_CALLBACK(on_button_clicked), GADGET_ID_DATA(id));
-
-    g->main = button;
-    g->ops = ops;
-
-    if (text != nullptr) {
-        char* utf8 = string_to_utf8_gtk(text);
-        ops->set_text(g, utf8);
-        g_free(utf8);
-    }
-
-    gadget_register(g, id);
-    gtk_widget_show(button);
-    return gadget_creation_result(g, number, id);
+    ButtonOrder order{width, height, text};
+    return gadget_create(number, x, y, {button, nullptr, button_ops(), button_finish, &order});
 }

@@ -69,37 +69,34 @@ void on_calendar_day_selected(GtkCalendar* calendar, gpointer data) noexcept {
 
 } // namespace
 
+namespace {
+
+// What calendar_finish needs besides the record.
+struct CalendarOrder {
+    std::int32_t width, height;
+    std::int64_t date;
+};
+
+bool calendar_finish(GadgetRecord* g, ObjectId id, void* context) {
+    const auto* order = static_cast<const CalendarOrder*>(context);
+    gtk_widget_set_size_request(g->main, order->width, order->height);
+    // Selected before "day-selected" is connected, so the initial date posts nothing.
+    g->ops->set_state(g, order->date);
+    g_signal_connect(g->main, "day-selected", G_CALLBACK(on_calendar_day_selected), GADGET_ID_DATA(id));
+    return true;
+}
+
+} // namespace
+
 // Creates a calendar gadget in the current gadget list showing `date`
 // (0 = today). Returns the id for AUTO_NUMBER, else the calendar; 0 when there
-// is no current list or the calendar cannot be made. Takes no lock.
+// is no current list or the gadget cannot be made. Takes no lock.
 ObjectId gadget_calendar_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
                                 std::int32_t height, std::int32_t date) {
-    if (gadget_current_list() == nullptr) {
-        return 0;
-    }
-    const GadgetOps* ops = calendar_ops();
     GtkWidget* calendar = gtk_calendar_new();
     if (calendar == nullptr) {
         return 0;
     }
-    ObjectId id = 0;
-    GadgetRecord* g = gadget_allocate(number, &id);
-    if (g == nullptr) {
-        g_object_ref_sink(calendar);
-        g_object_unref(calendar);
-        return 0;
-    }
-    gadget_place(calendar, x, y);
-    gtk_widget_set_size_request(calendar, width, height);
-
-    g->main = calendar;
-    g->ops = ops;
-
-    // Selected before "day-selected" is connected, so the initial date posts nothing.
-    ops->set_state(g, date);
-    gtk_widget_show(calendar);
-    g_signal_connect(calendar, "day-selected", G_CALLBACK(on_calendar_day_selected), GADGET_ID_DATA(id));
-
-    gadget_register(g, id);
-    return gadget_creation_result(g, number, id);
+    CalendarOrder order{width, height, date};
+    return gadget_create(number, x, y, {calendar, nullptr, calendar_ops(), calendar_finish, &order});
 }

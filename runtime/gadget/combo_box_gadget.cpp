@@ -288,12 +288,51 @@ void on_entry_insert_upper(GtkEditable* editable, gchar* text, gint length, gpoi
     combo_filter_insert(editable, text, length, position, reinterpret_cast<gpointer>(on_entry_insert_upper), true);
 }
 
-// Releases what a failed creation made before the record existed.
-void drop_floating(GtkWidget* widget) {
-    if (widget != nullptr) {
-        g_object_ref_sink(widget);
-        g_object_unref(widget);
+// What combo_finish needs besides the record.
+struct ComboOrder {
+    GtkWidget* combo;
+    GtkCellRenderer* text_cell;
+    std::int32_t width, height, flags;
+};
+
+// Allocates the model record first: when it cannot be had nothing else has
+// been changed, and the gadget is abandoned.
+bool combo_finish(GadgetRecord* g, ObjectId id, void* context) {
+    const auto* order = static_cast<const ComboOrder*>(context);
+    auto* model = static_cast<ListModelRecord*>(mem_alloc_zeroed(sizeof(ListModelRecord)));
+    if (model == nullptr) {
+        return false;
     }
+    GtkWidget* combo = order->combo;
+    g_signal_connect(combo, "changed", G_CALLBACK(on_combo_changed), GADGET_ID_DATA(id));
+    gtk_widget_set_size_request(combo, order->width, order->height);
+
+    g->data3 = reinterpret_cast<std::intptr_t>(model);
+    g->data4 = reinterpret_cast<std::intptr_t>(order->text_cell);
+    g->data1 = order->flags;
+
+    if ((order->flags & COMBO_EDITABLE) != 0) {
+        GtkWidget* entry = gtk_bin_get_child(GTK_BIN(combo));
+        gtk_entry_set_width_chars(GTK_ENTRY(entry), 0);
+        g->data2 = reinterpret_cast<std::intptr_t>(entry);
+        g_object_set_data(G_OBJECT(entry), GADGET_KEY_ID, GADGET_ID_DATA(id + 1));
+        if ((order->flags & COMBO_LOWER_CASE) != 0) {
+            g_signal_connect(entry, "insert-text", G_CALLBACK(on_entry_insert_lower), nullptr);
+        }
+        if ((order->flags & COMBO_UPPER_CASE) != 0) {
+            g_signal_connect(entry, "insert-text", G_CALLBACK(on_entry_insert_upper), nullptr);
+        }
+        gadget_connect_focus_handlers(entry, id);
+    } else {
+        g->data2 = 0;
+    }
+
+    model->store = GTK_LIST_STORE(gtk_combo_box_get_model(GTK_COMBO_BOX(combo)));
+    model->selection = nullptr;
+    model->data_column = COLUMN_DATA;
+    model->text_columns = 1;
+    model->column_map = g_list_append(nullptr, GINT_TO_POINTER(COLUMN_TEXT));
+    return true;
 }
 
 } // namespace
@@ -303,31 +342,21 @@ void drop_floating(GtkWidget* widget) {
 // widget, the store or the model record cannot be made. Takes no lock.
 ObjectId gadget_combo_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
                              std::int32_t height, std::int32_t flags) {
-    if (gadget_current_list() == nullptr) {
-        return 0;
-    }
-    const GadgetOps* ops = combo_ops();
     GtkWidget* box = gtk_event_box_new();
     if (box == nullptr) {
         return 0;
     }
-    auto* model = static_cast<ListModelRecord*>(mem_alloc_zeroed(sizeof(ListModelRecord)));
     GtkListStore* store = gtk_list_store_new(3, G_TYPE_POINTER, G_TYPE_STRING, GDK_TYPE_PIXBUF);
-    if (model == nullptr || store == nullptr) {
-        mem_free(model);
-        if (store != nullptr) {
-            g_object_unref(store);
-        }
-        drop_floating(box);
-        return 0;
-    }
     const bool editable = (flags & COMBO_EDITABLE) != 0;
-    GtkWidget* combo = editable ? gtk_combo_box_new_with_model_and_entry(GTK_TREE_MODEL(store))
-                                : gtk_combo_box_new_with_model(GTK_TREE_MODEL(store));
-    g_object_unref(store);  // the combo box holds the only reference now
+    GtkWidget* combo = nullptr;
+    if (store != nullptr) {
+        combo = editable ? gtk_combo_box_new_with_model_and_entry(GTK_TREE_MODEL(store))
+                         : gtk_combo_box_new_with_model(GTK_TREE_MODEL(store));
+        g_object_unref(store);  // the combo box holds the only reference now
+    }
     if (combo == nullptr) {
-        mem_free(model);
-        drop_floating(box);
+        g_object_ref_sink(box);
+        g_object_unref(box);
         return 0;
     }
     if (editable) {
@@ -340,51 +369,8 @@ ObjectId gadget_combo_create(ObjectId number, std::int32_t x, std::int32_t y, st
     GtkCellRenderer* text_cell = gtk_cell_renderer_text_new();
     gtk_cell_layout_pack_start(GTK_CELL_LAYOUT(combo), text_cell, TRUE);
     gtk_cell_layout_add_attribute(GTK_CELL_LAYOUT(combo), text_cell, "text", COLUMN_TEXT);
-
-    ObjectId id = 0;
-    GadgetRecord* g = gadget_allocate(number, &id);
-    if (g == nullptr) {
-        mem_free(model);
-        drop_floating(combo);
-        drop_floating(box);
-        return 0;
-    }
-    g_signal_connect(combo, "changed", G_CALLBACK(on_combo_changed), GADGET_ID_DATA(id));
-
-    gtk_widget_set_size_request(combo, width, height);
     gtk_container_add(GTK_CONTAINER(box), combo);
-    gadget_place(box, x, y);
-    gtk_widget_show_all(box);
 
-    g->outer = box;
-    g->main = combo;
-    g->data3 = reinterpret_cast<std::intptr_t>(model);
-    g->data4 = reinterpret_cast<std::intptr_t>(text_cell);
-    g->ops = ops;
-    g->data1 = flags;
-
-    if (editable) {
-        GtkWidget* entry = gtk_bin_get_child(GTK_BIN(combo));
-        gtk_entry_set_width_chars(GTK_ENTRY(entry), 0);
-        g->data2 = reinterpret_cast<std::intptr_t>(entry);
-        g_object_set_data(G_OBJECT(entry), "kz_id", reinterpret_cast<gpointer>(static_cast<std::intptr_t>(id + 1)));
-        if ((flags & COMBO_LOWER_CASE) != 0) {
-            g_signal_connect(entry, "insert-text", G_CALLBACK(on_entry_insert_lower), nullptr);
-        }
-        if ((flags & COMBO_UPPER_CASE) != 0) {
-            g_signal_connect(entry, "insert-text", G_CALLBACK(on_entry_insert_upper), nullptr);
-        }
-        gadget_connect_focus_handlers(entry, id);
-    } else {
-        g->data2 = 0;
-    }
-
-    model->store = store;
-    model->selection = nullptr;
-    model->data_column = COLUMN_DATA;
-    model->text_columns = 1;
-    model->column_map = g_list_append(nullptr, GINT_TO_POINTER(COLUMN_TEXT));
-
-    gadget_register(g, id);
-    return gadget_creation_result(g, number, id);
+    ComboOrder order{combo, text_cell, width, height, flags};
+    return gadget_create(number, x, y, {combo, box, combo_ops(), combo_finish, &order});
 }

@@ -250,12 +250,12 @@ const GadgetOps* editor_ops() {
 }
 
 // Buffer "changed" (user data: the view): one change for the gadget named by
-// the view's "kz_id", unless a close request waits at the head of the queue.
+// the view's "tda_id", unless a close request waits at the head of the queue.
 void on_editor_changed(GtkTextBuffer* /*buffer*/, gpointer view) noexcept {
     if (event_peek_type() == EVENT_CLOSE) {
         return;
     }
-    const std::intptr_t stored = reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(view), "kz_id"));
+    const std::intptr_t stored = reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(view), "tda_id"));
     if (stored == 0) {
         return;  // not registered (or already gone)
     }
@@ -289,24 +289,39 @@ void keep_requested_height(GtkWidget* scroller) noexcept {
 
 } // namespace
 
+namespace {
+
+// What editor_finish needs besides the record.
+struct EditorOrder {
+    std::int32_t width, height, flags;
+};
+
+bool editor_finish(GadgetRecord* g, ObjectId id, void* context) {
+    const auto* order = static_cast<const EditorOrder*>(context);
+    gtk_widget_set_size_request(g->outer, order->width, order->height);
+    if ((order->flags & EDITOR_READ_ONLY) != 0) {
+        g->ops->set_attribute(g, EDITOR_READ_ONLY, 1);
+    }
+    if ((order->flags & EDITOR_WORD_WRAP) != 0) {
+        gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(g->main), GTK_WRAP_WORD);
+    }
+    // The change handler reads the id from the view's "tda_id", which exists
+    // only once the gadget is registered; nothing changes the text before.
+    g_signal_connect(gtk_text_view_get_buffer(GTK_TEXT_VIEW(g->main)), "changed", G_CALLBACK(on_editor_changed),
+                     g->main);
+    gadget_connect_focus_handlers(g->main, id);
+    return true;
+}
+
+} // namespace
+
 // Creates an editor gadget in the current gadget list. Returns the id for
 // AUTO_NUMBER, else the text view; 0 when there is no current list or the
-// view cannot be made. Takes no lock.
+// gadget cannot be made. Takes no lock.
 ObjectId gadget_editor_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
                               std::int32_t height, std::int32_t flags) {
-    if (gadget_current_list() == nullptr) {
-        return 0;
-    }
-    const GadgetOps* ops = editor_ops();
     GtkWidget* view = gtk_text_view_new();
     if (view == nullptr) {
-        return 0;
-    }
-    ObjectId id = 0;
-    GadgetRecord* g = gadget_allocate(number, &id);
-    if (g == nullptr) {
-        g_object_ref_sink(view);
-        g_object_unref(view);
         return 0;
     }
     GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
@@ -315,24 +330,6 @@ ObjectId gadget_editor_create(ObjectId number, std::int32_t x, std::int32_t y, s
     gtk_container_add(GTK_CONTAINER(scroller), view);
     keep_requested_height(scroller);
 
-    gtk_widget_set_size_request(scroller, width, height);
-    gadget_place(scroller, x, y);
-    gtk_widget_show_all(scroller);
-
-    g->main = view;
-    g->outer = scroller;
-    g->ops = ops;
-    gadget_register(g, id);
-
-    if ((flags & EDITOR_READ_ONLY) != 0) {
-        ops->set_attribute(g, EDITOR_READ_ONLY, 1);
-    }
-    if ((flags & EDITOR_WORD_WRAP) != 0) {
-        gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(view), GTK_WRAP_WORD);
-    }
-
-    g_signal_connect(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view)), "changed", G_CALLBACK(on_editor_changed),
-                     view);
-    gadget_connect_focus_handlers(view, id);
-    return gadget_creation_result(g, number, id);
+    EditorOrder order{width, height, flags};
+    return gadget_create(number, x, y, {view, scroller, editor_ops(), editor_finish, &order});
 }

@@ -67,31 +67,62 @@ GadgetRecord* gadget_lookup(ObjectId id) {
     return static_cast<GadgetRecord*>(object_lookup(gadget_table, id));
 }
 
-GtkWidget* gadget_current_list() { return gadget_list_state()->current_list; }
-
-GadgetRecord* gadget_allocate(ObjectId number, ObjectId* id) {
-    auto* g = static_cast<GadgetRecord*>(object_allocate(gadget_table, number));
-    if (g && id) *id = number == AUTO_NUMBER ? reinterpret_cast<ObjectId>(g) : number;
-    return g;
+GtkWidget* gadget_current_list() {
+    GtkWidget* list = gadget_list_state()->current_list;
+    return list && GTK_IS_LAYOUT(list) ? list : nullptr;
 }
 
 void gadget_place(GtkWidget* placed, std::int32_t x, std::int32_t y) {
     GtkWidget* list = gadget_current_list();
-    if (list && placed && GTK_IS_LAYOUT(list)) gtk_layout_put(GTK_LAYOUT(list), placed, x, y);
+    if (list && placed) gtk_layout_put(GTK_LAYOUT(list), placed, x, y);
 }
 
+namespace {
+
+// Destroys widgets that never reached a container (floating ones included).
+void drop_unplaced(GtkWidget* widget) {
+    if (!widget) return;
+    g_object_ref_sink(widget);
+    gtk_widget_destroy(widget);
+    g_object_unref(widget);
+}
+
+// Last creation step: realize, default font, "destroy", "tda_id", pending events.
 void gadget_register(GadgetRecord* g, ObjectId id) {
     gtk_widget_realize(g->main);
     PangoFontDescription* font = gadget_list_state()->default_font;
-    if (font && g->ops && g->ops->set_font) g->ops->set_font(g, font);
+    if (font && g->ops->set_font) g->ops->set_font(g, font);
     g_signal_connect(g->main, "destroy", G_CALLBACK(gadget_destroyed), id_data(id));
     g_object_set_data(G_OBJECT(g->main), GADGET_KEY_ID, id_data(id + 1));
     while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
 }
 
-ObjectId gadget_creation_result(const GadgetRecord* g, ObjectId number, ObjectId id) {
-    if (number == AUTO_NUMBER) return id;
-    return reinterpret_cast<ObjectId>(g->main);
+} // namespace
+
+ObjectId gadget_create(ObjectId number, std::int32_t x, std::int32_t y, const GadgetBuild& build) {
+    GtkWidget* placed = build.outer ? build.outer : build.main;
+    if (!build.main || !build.ops || !gadget_current_list() || !gadget_table) {
+        drop_unplaced(placed);
+        return 0;
+    }
+    auto* g = static_cast<GadgetRecord*>(object_allocate(gadget_table, number));
+    if (!g) {
+        drop_unplaced(placed);
+        return 0;
+    }
+    ObjectId id = number == AUTO_NUMBER ? reinterpret_cast<ObjectId>(g) : number;
+    g->main = build.main;
+    g->outer = build.outer;
+    g->ops = build.ops;
+    if (build.finish && !build.finish(g, id, build.context)) {
+        forget_gadget(g, id);
+        drop_unplaced(placed);
+        return 0;
+    }
+    gadget_place(placed, x, y);
+    gtk_widget_show_all(placed);
+    gadget_register(g, id);
+    return number == AUTO_NUMBER ? id : reinterpret_cast<ObjectId>(g->main);
 }
 
 void gadget_release(ObjectId id) {

@@ -1,5 +1,5 @@
 // The gadget model: the record every gadget kind shares, the per-kind table
-// of operations, the creation protocol the kinds follow, and the common
+// of operations, the one creation path every kind goes through, and the common
 // operations that dispatch through a kind's table.
 //
 // A gadget is named by its id: the number it was created under (0, 1, 2 ...)
@@ -45,9 +45,9 @@ constexpr std::int64_t COLOR_DEFAULT = -1;
 constexpr std::int32_t RESIZE_KEEP = -65535;
 
 // Object-data keys on gadget widgets.
-constexpr const char* GADGET_KEY_ID = "kz_id";                 // on main: id + 1
-constexpr const char* GADGET_KEY_FONT = "kz_gadget_font";      // font last given by set_font
-constexpr const char* GADGET_KEY_SPLITTER_CHILD = "kz_splitter_child"; // sized by its allocation
+constexpr const char* GADGET_KEY_ID = "tda_id";                 // on main: id + 1
+constexpr const char* GADGET_KEY_FONT = "tda_gadget_font";      // font last given by set_font
+constexpr const char* GADGET_KEY_SPLITTER_CHILD = "tda_splitter_child"; // sized by its allocation
 
 struct GadgetOps;
 
@@ -152,6 +152,7 @@ std::int64_t gadget_get_color(ObjectId id, std::int32_t selector);
 
 // Gives the gadget a font (null or -1 = remove the override). With id -1 the
 // font becomes the calling thread's default for every gadget created later.
+// The runtime keeps its own copies; the caller's font may be freed afterwards.
 void gadget_set_font(ObjectId id, PangoFontDescription* font);
 void gadget_set_font(ObjectId id, std::int64_t font);
 
@@ -184,35 +185,45 @@ void gadget_release(ObjectId id);
 inline void gadget_free(ObjectId id) { gadget_release(id); }
 
 // ---------------------------------------------------------------------------
-// Creation protocol, for the gadget kinds.
+// Creation, for the gadget kinds. Every kind makes its widgets and hands
+// them to gadget_create, which is the one path from widgets to a live gadget:
 //
-//   GtkWidget* list = gadget_current_list();   // null: return 0 at once
-//   ... create widgets; first one fails: return 0 ...
-//   ObjectId id; GadgetRecord* g = gadget_allocate(number, &id);  // null: destroy widgets, return 0
-//   ... connect handlers with GADGET_ID_DATA(id), gadget_place(placed, x, y),
-//       size request, show, fill g->main/outer/ops/data ...
-//   gadget_register(g, id);
-//   return gadget_creation_result(g, number, id);
+//   GtkWidget* main = gtk_..._new();           // null: return 0
+//   ... build outer around main ...
+//   return gadget_create(number, x, y, {main, outer, ops, finish, context});
 
-// The calling thread's current gadget list (a GtkLayout), null when none.
-// A creation with no current list makes nothing and returns 0.
+// The calling thread's current gadget list, null when none or when the
+// current list is not a GtkLayout (a creation then makes nothing, returns 0).
 GtkWidget* gadget_current_list();
 
-// A zeroed record for `number` in the gadget table; a live gadget under the
-// number is destroyed first. *id receives the number, or the record address
-// for AUTO_NUMBER. Null when no record can be had.
-GadgetRecord* gadget_allocate(ObjectId number, ObjectId* id);
+// What a kind hands to gadget_create. The widgets are floating (not yet in
+// any container); gadget_create owns them from the call on.
+struct GadgetBuild {
+    GtkWidget* main;        // the kind's own widget
+    GtkWidget* outer;       // the widget holding main that is placed, or null when main is placed
+    const GadgetOps* ops;   // the kind's operations
+    // Kind step, run with the record's main, outer and ops filled: connects
+    // the kind's handlers with the id, sets size requests and kind data.
+    // False when it cannot finish (it then keeps nothing it allocated, or
+    // leaves it where the kind's free slot releases it). May be null.
+    bool (*finish)(GadgetRecord* g, ObjectId id, void* context);
+    void* context;          // passed to finish
+};
 
-// Puts `placed` into the current gadget list at (x, y) (gtk_layout_put).
+// Makes a gadget of `build` under `number` (AUTO_NUMBER: a new id): takes a
+// record (a live gadget under the number is destroyed first), fills it, runs
+// the kind's finish step, places the widget at (x, y) with gadget_place,
+// shows it and registers the gadget: realizes main, applies the thread's
+// default font through set_font, connects main's "destroy", stores id + 1 as
+// "tda_id" on main and runs the toolkit's pending events.
+// Returns the id for AUTO_NUMBER, else main as an integer. 0 when there is
+// no current list, main is null, no record can be had or finish fails; the
+// widgets are then destroyed and nothing is kept. Main thread; takes no lock.
+ObjectId gadget_create(ObjectId number, std::int32_t x, std::int32_t y, const GadgetBuild& build);
+
+// Puts `placed` into the current gadget list at (x, y) (gtk_layout_put);
+// nothing when there is no current list.
 void gadget_place(GtkWidget* placed, std::int32_t x, std::int32_t y);
-
-// Last creation step: realizes main, applies the thread's default font through
-// set_font, connects main's "destroy", stores id + 1 as "kz_id" on main and
-// runs the toolkit's pending events.
-void gadget_register(GadgetRecord* g, ObjectId id);
-
-// What a creator returns: the id for AUTO_NUMBER, else main as an integer.
-ObjectId gadget_creation_result(const GadgetRecord* g, ObjectId number, ObjectId id);
 
 // The live record of an id, or null.
 GadgetRecord* gadget_lookup(ObjectId id);
@@ -224,18 +235,19 @@ inline ObjectId gadget_id_from_data(void* data) {
 }
 
 // Posts EVENT_GADGET for the gadget `id` with `subtype`; the window field is
-// the "kz_id" of widget's top-level window, -1 when it has none.
+// the "tda_id" of widget's top-level window, -1 when it has none.
 void gadget_post_event(GtkWidget* widget, ObjectId id, std::int64_t subtype);
 
 // Connects "focus-in-event" / "focus-out-event" of `widget` to handlers that
 // post SUBTYPE_FOCUS / SUBTYPE_LOST_FOCUS for `id` and return FALSE.
 void gadget_connect_focus_handlers(GtkWidget* widget, ObjectId id);
 
-// The usual set_font: stores the font as "kz_gadget_font" on the widget and
-// overrides the widget's font with it (null removes the override).
+// The usual set_font: stores a copy of the font as "tda_gadget_font" on the
+// widget (owned by the widget) and overrides the widget's font with it (null
+// removes the override).
 void gadget_widget_set_font(GtkWidget* widget, PangoFontDescription* font);
 
-// The usual get_font: "kz_gadget_font" of the widget, else the font of its
+// The usual get_font: "tda_gadget_font" of the widget, else the font of its
 // style context in the normal state. Not owned by the caller.
 PangoFontDescription* gadget_widget_get_font(GtkWidget* widget);
 

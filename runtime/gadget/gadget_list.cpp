@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr const char* KEY_GADGETLIST = "kz_gadgetlist";
-constexpr const char* KEY_GADGETSTACK = "kz_gadgetstack";
+constexpr const char* KEY_GADGETLIST = "tda_gadgetlist";
+constexpr const char* KEY_GADGETSTACK = "tda_gadgetstack";
 
 std::int64_t state_offset = -1;
 
@@ -27,12 +27,19 @@ void state_init(void* slot) {
     state->current_window = nullptr;
 }
 
+// Release of an ending thread's state: its own copy of the default font.
+void state_release(void* slot) {
+    auto* state = static_cast<GadgetListState*>(slot);
+    if (state->default_font) pango_font_description_free(state->default_font);
+    state->default_font = nullptr;
+}
+
 std::int32_t clamped_depth(std::int32_t depth) {
     if (depth < 0) return 0;
     return depth > GADGET_LIST_STACK_SIZE ? GADGET_LIST_STACK_SIZE : depth;
 }
 
-// Destroy notification of "kz_gadgetstack": forgets the owner when it was the
+// Destroy notification of "tda_gadgetstack": forgets the owner when it was the
 // current window of the notifying thread, then frees the saved state.
 void stack_destroyed(gpointer data) {
     auto* saved = static_cast<GadgetListStack*>(data);
@@ -55,7 +62,7 @@ void owner_destroyed(GtkWidget* widget, gpointer) noexcept {
 // The last child that gtk_container_foreach visits.
 void remember_child(GtkWidget* child, gpointer data) { *static_cast<GtkWidget**>(data) = child; }
 
-// The gadget list of a window: its "kz_gadgetlist", made on demand and packed
+// The gadget list of a window: its "tda_gadgetlist", made on demand and packed
 // into the window's box. Null when the window has no place for one.
 GtkWidget* window_list(GtkWindow* window) {
     auto* list = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(window), KEY_GADGETLIST));
@@ -78,7 +85,7 @@ GtkWidget* window_list(GtkWindow* window) {
 
 void gadget_lists_init() {
     if (state_offset >= 0) return;
-    state_offset = thread_slot_register(sizeof(GadgetListState), state_init, nullptr);
+    state_offset = thread_slot_register(sizeof(GadgetListState), state_init, state_release);
 }
 
 GadgetListState* gadget_list_state() {

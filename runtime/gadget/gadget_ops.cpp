@@ -89,7 +89,12 @@ std::int64_t gadget_get_color(ObjectId id, std::int32_t selector) {
 void gadget_set_font(ObjectId id, PangoFontDescription* font) {
     if (reinterpret_cast<std::intptr_t>(font) == -1) font = nullptr;
     if (id == -1) {
-        gadget_list_state()->default_font = font;
+        // The thread keeps its own copy: the font object may be replaced or
+        // freed while the default stays in force.
+        GadgetListState* state = gadget_list_state();
+        PangoFontDescription* copy = font ? pango_font_description_copy(font) : nullptr;
+        if (state->default_font) pango_font_description_free(state->default_font);
+        state->default_font = copy;
         return;
     }
     GadgetRecord* g = live_gadget(id);

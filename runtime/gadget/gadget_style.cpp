@@ -71,7 +71,9 @@ std::int64_t gadget_stored_color(const GadgetRecord* g, std::int32_t selector) {
 }
 
 void gadget_widget_set_font(GtkWidget* widget, PangoFontDescription* font) {
-    g_object_set_data(G_OBJECT(widget), GADGET_KEY_FONT, font);
+    // The widget owns a copy, freed when replaced or when the widget goes.
+    g_object_set_data_full(G_OBJECT(widget), GADGET_KEY_FONT, font ? pango_font_description_copy(font) : nullptr,
+                           font ? reinterpret_cast<GDestroyNotify>(pango_font_description_free) : nullptr);
     gtk_widget_override_font(widget, font);
 }
 

@@ -81,7 +81,11 @@ gboolean on_image_button(GtkWidget* box, GdkEventButton* event, gpointer data) n
         std::intptr_t kind = pending(box);
         gint x = -1, y = -1;
         gtk_widget_get_pointer(box, &x, &y);
-        if (x >= 0 && y >= 0 && x < gadget_width(id) && y < gadget_height(id)) {
+        // The allocation is what shows on screen, a frame included; the size
+        // request only covers the image.
+        GtkAllocation shown;
+        gtk_widget_get_allocation(box, &shown);
+        if (x >= 0 && y >= 0 && x < shown.width && y < shown.height) {
             bool left = event->button == 1 && (kind == 1 || kind == 3);
             bool right = event->button == 3 && (kind == 2 || kind == 4);
             if (left || right) gadget_post_event(box, id, kind - 1);
@@ -136,60 +140,43 @@ void install_drag_tracking(GtkWidget* box, ObjectId id) {
                           static_cast<GConnectFlags>(0));
 }
 
-void drop_floating(GtkWidget* widget) {
-    if (widget != nullptr) {
-        g_object_ref_sink(widget);
-        g_object_unref(widget);
-    }
+// What image_finish needs besides the record.
+struct ImageOrder {
+    GdkPixbuf* image;
+    std::int32_t width, height;
+};
+
+bool image_finish(GadgetRecord* g, ObjectId id, void* context) {
+    const auto* order = static_cast<const ImageOrder*>(context);
+    GtkWidget* box = g->outer;
+    if (order->image != nullptr)
+        gtk_widget_set_size_request(box, gdk_pixbuf_get_width(order->image), gdk_pixbuf_get_height(order->image));
+    else
+        gtk_widget_set_size_request(box, order->width, order->height);
+    install_drag_tracking(box, id);
+    g_signal_connect(box, "button-press-event", G_CALLBACK(on_image_button), GADGET_ID_DATA(id));
+    g_signal_connect(box, "button-release-event", G_CALLBACK(on_image_button), GADGET_ID_DATA(id));
+    g->data1 = reinterpret_cast<std::intptr_t>(order->image);
+    return true;
 }
 
 } // namespace
 
 ObjectId gadget_image_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
                              std::int32_t height, GdkPixbuf* image, std::int32_t flags) {
-    if (gadget_current_list() == nullptr) return 0;
-    const GadgetOps* ops = image_ops();
-    GtkWidget* box = gtk_event_box_new();
-    if (box == nullptr) return 0;
-    gtk_widget_set_has_window(box, FALSE);
     GtkWidget* picture = image != nullptr ? gtk_image_new_from_pixbuf(image) : gtk_image_new();
-    if (picture == nullptr) {
-        drop_floating(box);
-        return 0;
-    }
+    if (picture == nullptr) return 0;
     gtk_misc_set_alignment(GTK_MISC(picture), 0.0f, 0.0f);
-
-    ObjectId id = 0;
-    GadgetRecord* g = gadget_allocate(number, &id);
-    if (g == nullptr) {
-        drop_floating(picture);
-        drop_floating(box);
-        return 0;
-    }
-
-    GtkWidget* frame = (flags & (IMAGE_FRAME_SUNKEN | IMAGE_FRAME_RAISED)) != 0 ? gtk_frame_new(nullptr) : nullptr;
-    if (frame != nullptr) {
+    GtkWidget* box = gtk_event_box_new();
+    gtk_widget_set_has_window(box, FALSE);
+    if ((flags & (IMAGE_FRAME_SUNKEN | IMAGE_FRAME_RAISED)) != 0) {
+        GtkWidget* frame = gtk_frame_new(nullptr);
         gtk_frame_set_shadow_type(GTK_FRAME(frame), (flags & IMAGE_FRAME_RAISED) != 0 ? GTK_SHADOW_OUT : GTK_SHADOW_IN);
         gtk_container_add(GTK_CONTAINER(frame), picture);
         gtk_container_add(GTK_CONTAINER(box), frame);
     } else {
         gtk_container_add(GTK_CONTAINER(box), picture);
     }
-
-    if (image != nullptr) gtk_widget_set_size_request(box, gdk_pixbuf_get_width(image), gdk_pixbuf_get_height(image));
-    else gtk_widget_set_size_request(box, width, height);
-
-    install_drag_tracking(box, id);
-    g_signal_connect(box, "button-press-event", G_CALLBACK(on_image_button), GADGET_ID_DATA(id));
-    g_signal_connect(box, "button-release-event", G_CALLBACK(on_image_button), GADGET_ID_DATA(id));
-
-    gadget_place(box, x, y);
-    gtk_widget_show_all(box);
-
-    g->main = picture;
-    g->outer = box;
-    g->ops = ops;
-    g->data1 = reinterpret_cast<std::intptr_t>(image);
-    gadget_register(g, id);
-    return gadget_creation_result(g, number, id);
+    ImageOrder order{image, width, height};
+    return gadget_create(number, x, y, {picture, box, image_ops(), image_finish, &order});
 }

@@ -14,7 +14,7 @@ constexpr std::int32_t IMAGE_FRAME_RAISED = 2;  // frame with shadow out (wins o
 
 // Object data on the event box: the click kind pending between a press and
 // its release (0 none, 1 left, 2 right, 3 left double, 4 right double).
-constexpr const char* IMAGE_KEY_EVENTTYPE = "kz_gadget_eventtype";
+constexpr const char* IMAGE_KEY_EVENTTYPE = "tda_gadget_eventtype";
 
 // Creates an image gadget in the current gadget list showing `image` (null:
 // an empty image of width x height; with an image the gadget takes the

@@ -58,35 +58,48 @@ const GadgetOps* text_ops() {
 
 } // namespace
 
+namespace {
+
+// What text_finish needs besides the record.
+struct TextOrder {
+    GtkWidget* event_box;
+    std::int32_t width, height;
+    const WideChar* text;
+};
+
+bool text_finish(GadgetRecord* g, ObjectId, void* context) {
+    const auto* order = static_cast<const TextOrder*>(context);
+    g->data4 = reinterpret_cast<std::intptr_t>(order->event_box);
+    gtk_widget_set_size_request(g->outer, order->width, order->height);
+    if (order->text != nullptr) {
+        char* utf8 = string_to_utf8_gtk(order->text);
+        g->ops->set_text(g, utf8);
+        g_free(utf8);
+    }
+    return true;
+}
+
+} // namespace
+
 // Creates a text gadget in the current gadget list. Returns the id for
-// AUTO_NUMBER, else the label; 0 when there is no current list or the label
+// AUTO_NUMBER, else the label; 0 when there is no current list or the gadget
 // cannot be made. Runs on the thread holding the GDK lock; takes no lock.
 ObjectId gadget_text_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
                             std::int32_t height, const WideChar* text, std::int32_t flags) {
-    if (gadget_current_list() == nullptr) {
-        return 0;
-    }
-    const GadgetOps* ops = text_ops();
     GtkWidget* label = gtk_label_new("");
     if (label == nullptr) {
         return 0;
     }
-    GtkWidget* hbox = gtk_hbox_new(FALSE, 0);
-    ObjectId id = 0;
-    GadgetRecord* g = gadget_allocate(number, &id);
-    if (g == nullptr) {
-        g_object_ref_sink(label);
-        g_object_unref(label);
-        g_object_ref_sink(hbox);
-        g_object_unref(hbox);
-        return 0;
+    gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+    if ((flags & TEXT_ALIGN_RIGHT) != 0) {
+        gtk_misc_set_alignment(GTK_MISC(label), 1.0f, 0.0f);
+    } else if ((flags & TEXT_ALIGN_CENTRE) != 0) {
+        gtk_misc_set_alignment(GTK_MISC(label), 0.5f, 0.0f);
+    } else {
+        gtk_misc_set_alignment(GTK_MISC(label), 0.0f, 0.0f);
     }
     GtkWidget* box = gtk_event_box_new();
-
-    gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
     gtk_event_box_set_visible_window(GTK_EVENT_BOX(box), FALSE);
-
-    gtk_container_add(GTK_CONTAINER(hbox), box);
     if ((flags & TEXT_FRAMED) != 0) {
         GtkWidget* frame = gtk_frame_new(nullptr);
         gtk_frame_set_shadow_type(GTK_FRAME(frame), GTK_SHADOW_IN);
@@ -95,30 +108,9 @@ ObjectId gadget_text_create(ObjectId number, std::int32_t x, std::int32_t y, std
     } else {
         gtk_container_add(GTK_CONTAINER(box), label);
     }
+    GtkWidget* hbox = gtk_hbox_new(FALSE, 0);
+    gtk_container_add(GTK_CONTAINER(hbox), box);
 
-    gadget_place(hbox, x, y);
-    gtk_widget_set_size_request(hbox, width, height);
-
-    if ((flags & TEXT_ALIGN_RIGHT) != 0) {
-        gtk_misc_set_alignment(GTK_MISC(label), 1.0f, 0.0f);
-    } else if ((flags & TEXT_ALIGN_CENTRE) != 0) {
-        gtk_misc_set_alignment(GTK_MISC(label), 0.5f, 0.0f);
-    } else {
-        gtk_misc_set_alignment(GTK_MISC(label), 0.0f, 0.0f);
-    }
-
-    g->main = label;
-    g->outer = hbox;
-    g->data4 = reinterpret_cast<std::intptr_t>(box);
-    g->ops = ops;
-
-    if (text != nullptr) {
-        char* utf8 = string_to_utf8_gtk(text);
-        ops->set_text(g, utf8);
-        g_free(utf8);
-    }
-
-    gtk_widget_show_all(hbox);
-    gadget_register(g, id);
-    return gadget_creation_result(g, number, id);
+    TextOrder order{box, width, height, text};
+    return gadget_create(number, x, y, {label, hbox, text_ops(), text_finish, &order});
 }

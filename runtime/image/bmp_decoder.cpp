@@ -11,10 +11,12 @@
 //     even the 54-byte header arrived, FAIL;
 //   - width or height above 32767, or a block too large: FAIL (image_load);
 //   - pixel-row offset at or past the end of the file: CLIP, no row is
-//     written (the image is made, rows left as allocated);
+//     written (the image is made, its rows stay black as allocated);
 //   - truncated rows: CLIP, the whole pixels present are written, then STOP;
-//   - palette offset or colours-used count beyond the file's end: CLIP, only
-//     the entries that lie wholly inside the file are converted (in place);
+//   - palette offset or colours-used count beyond the file's end or into the
+//     pixel rows: CLIP, only the entries that lie wholly inside the file and
+//     before the pixel rows are converted (into a lookup; the file's bytes
+//     are never changed);
 //   - palette index beyond the converted entries: the pixel is black;
 //   - bits-per-pixel / compression pairs that do not match: the conversion
 //     table decides (e.g. 24 bits with RLE8 reads plain rows; 16 bits with
@@ -61,23 +63,26 @@ struct Palette {
     std::uint8_t rgb[256][3];  // R, G, B per index
 };
 
-// Converts the palette in place (blue, green, red, unused becomes red, green,
-// blue, 0) for the entries that lie inside the file, and fills the lookup.
-void convert_palette(BmpFile* file, std::uint32_t bits, Palette* palette) {
+// Converts the palette (blue, green, red, unused becomes red, green, blue)
+// into the lookup. Only entries that lie inside the file and before the pixel
+// rows count: a colours-used count larger than the palette the file holds
+// never reads pixel bytes as colours. The file's bytes stay as they are.
+void convert_palette(const BmpFile* file, std::uint32_t bits, Palette* palette) {
     std::memset(palette, 0, sizeof(*palette));
-    std::uint8_t* bytes = file_bytes(file);
+    const std::uint8_t* bytes = reinterpret_cast<const std::uint8_t*>(file + 1);
     std::int64_t offset = BMP_FILE_HEADER_SIZE + std::int64_t{read_u32(bytes + 14)};
+    std::int64_t rows = read_u32(bytes + 10);
     std::int64_t count = read_u32(bytes + 46);
     if (count == 0) count = std::int64_t{1} << bits;
-    std::int64_t room = offset < file->length ? (file->length - offset) / 4 : 0;
+    std::int64_t end = rows > offset && rows < file->length ? rows : file->length;
+    std::int64_t room = offset < end ? (end - offset) / 4 : 0;
     if (count > room) count = room;
+    if (count > 256) count = 256;
     for (std::int64_t i = 0; i < count; ++i) {
-        std::uint8_t* entry = bytes + offset + 4 * i;
-        std::uint8_t blue = entry[0];
-        entry[0] = entry[2];
-        entry[2] = blue;
-        entry[3] = 0;
-        if (i < 256) std::memcpy(palette->rgb[i], entry, 3);
+        const std::uint8_t* entry = bytes + offset + 4 * i;
+        palette->rgb[i][0] = entry[2];
+        palette->rgb[i][1] = entry[1];
+        palette->rgb[i][2] = entry[0];
     }
 }
 

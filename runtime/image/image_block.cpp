@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
@@ -12,9 +13,15 @@ constexpr std::size_t HUGE_BLOCK_MIN = std::size_t{8} << 20;  // smaller blocks:
 } // namespace
 
 void* image_block_alloc(std::size_t size) {
-    if (size < HUGE_BLOCK_MIN) return std::malloc(size);
-    void* block = nullptr;
-    if (posix_memalign(&block, HUGE_PAGE, size) != 0) return nullptr;
-    madvise(block, size & ~(HUGE_PAGE - 1), MADV_HUGEPAGE);  // a hint; failure changes nothing
+    // calloc: a block holds no earlier heap contents. Large blocks come
+    // straight from fresh pages, which the system hands out already zeroed,
+    // so a full decode pays nothing extra.
+    void* block = std::calloc(size == 0 ? 1 : size, 1);
+    if (block == nullptr || size < HUGE_BLOCK_MIN) return block;
+    // Huge pages for the 2 MiB-aligned stretch inside the block: a hint,
+    // failure changes nothing.
+    auto start = (reinterpret_cast<std::uintptr_t>(block) + HUGE_PAGE - 1) & ~(std::uintptr_t{HUGE_PAGE} - 1);
+    auto end = (reinterpret_cast<std::uintptr_t>(block) + size) & ~(std::uintptr_t{HUGE_PAGE} - 1);
+    if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
     return block;
 }

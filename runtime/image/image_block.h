@@ -3,8 +3,9 @@
 
 #include <cstddef>
 
-// A block of size bytes from the system allocator, released with free().
-// Blocks of several megabytes are aligned to 2 MiB and marked for huge pages,
-// so that filling them costs a few hundred page faults instead of thousands.
+// A zero-filled block of size bytes from the system allocator, released with
+// free(): pixel rows a decoder leaves unwritten read black. In blocks of
+// several megabytes the 2 MiB-aligned stretch is marked for huge pages, so
+// that filling them costs a few hundred page faults instead of thousands.
 // Null on failure.
 void* image_block_alloc(std::size_t size);

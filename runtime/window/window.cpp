@@ -107,6 +107,12 @@ ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32
     if (width < 0) width = 0;
     if (height < 0) height = 0;
 
+    // The window being replaced is destroyed by the allocation below; as a
+    // parent it would be used after that, so it counts as no parent.
+    if (parent && number != AUTO_NUMBER) {
+        auto* replaced = static_cast<WindowRecord*>(object_lookup(window_table, number));
+        if (replaced && replaced->window == parent) parent = nullptr;
+    }
     auto* record = static_cast<WindowRecord*>(object_allocate(window_table, number));
     if (!record) return 0;
     ObjectId id = number == AUTO_NUMBER ? reinterpret_cast<ObjectId>(record) : number;

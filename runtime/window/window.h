@@ -54,7 +54,8 @@ void window_init();
 // AUTO_NUMBER, the new window's id; for a number, the GtkWindow as an integer
 // (a live window under that number is freed first); 0 when no window can be
 // made. Unless WINDOW_KEEP_CURRENT_LIST, its layout becomes the calling
-// thread's current gadget list. Null title = empty. A visible window is waited
+// thread's current gadget list. Null title = empty. A parent that is the
+// window being replaced counts as no parent. A visible window is waited
 // for until mapped, at most WINDOW_MAP_WAIT_MS; past that the call returns
 // as usual and the window appears whenever the window manager maps it.
 ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,

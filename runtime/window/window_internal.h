@@ -8,16 +8,16 @@
 
 #include <cstdint>
 
-constexpr const char* WINDOW_KEY_ID = "kz_id";
-constexpr const char* WINDOW_KEY_PREVIOUS_WIDTH = "kz_previous_width";
-constexpr const char* WINDOW_KEY_PREVIOUS_HEIGHT = "kz_previous_height";
-constexpr const char* WINDOW_KEY_PREVIOUS_X = "kz_previous_x";
-constexpr const char* WINDOW_KEY_PREVIOUS_Y = "kz_previous_y";
-constexpr const char* WINDOW_KEY_VBOX = "kz_vbox";
-constexpr const char* WINDOW_KEY_LIST_CONTAINER = "kz_gadgetlist_container";
-constexpr const char* WINDOW_KEY_GADGETLIST = "kz_gadgetlist";
-constexpr const char* WINDOW_KEY_ACCELERATORS = "kz_accelerators";
-constexpr const char* WINDOW_KEY_RESTORE_FOCUS = "kz_restore_focus";
+constexpr const char* WINDOW_KEY_ID = "tda_id";
+constexpr const char* WINDOW_KEY_PREVIOUS_WIDTH = "tda_previous_width";
+constexpr const char* WINDOW_KEY_PREVIOUS_HEIGHT = "tda_previous_height";
+constexpr const char* WINDOW_KEY_PREVIOUS_X = "tda_previous_x";
+constexpr const char* WINDOW_KEY_PREVIOUS_Y = "tda_previous_y";
+constexpr const char* WINDOW_KEY_VBOX = "tda_vbox";
+constexpr const char* WINDOW_KEY_LIST_CONTAINER = "tda_gadgetlist_container";
+constexpr const char* WINDOW_KEY_GADGETLIST = "tda_gadgetlist";
+constexpr const char* WINDOW_KEY_ACCELERATORS = "tda_accelerators";
+constexpr const char* WINDOW_KEY_RESTORE_FOCUS = "tda_restore_focus";
 
 // A resizable window can be shrunk down to this many pixels each way.
 constexpr int WINDOW_MIN_SIZE = 30;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -38,6 +39,17 @@ bool other_thread_gets_lock(std::chrono::milliseconds wait) {
     return true;
 }
 
+// Whether a GL driver is mapped into this process.
+bool gl_driver_loaded() {
+    gchar* maps = nullptr;
+    if (!g_file_get_contents("/proc/self/maps", &maps, nullptr, nullptr)) return false;
+    bool loaded = false;
+    for (const char* name : {"/dri/", "libGLX_mesa", "libEGL_mesa", "swrast"})
+        loaded = loaded || std::strstr(maps, name) != nullptr;
+    g_free(maps);
+    return loaded;
+}
+
 TEST(GuiStart, InitialisesGtkOnceHoldsTheLockAndGuiStopLeavesIt) {
     ASSERT_TRUE(tda_test::display_start()) << "no display could be had";
     char* first_args[] = {g_program, g_first_option, nullptr};
@@ -46,8 +58,15 @@ TEST(GuiStart, InitialisesGtkOnceHoldsTheLockAndGuiStopLeavesIt) {
     runtime_args_set(&argc, &argv);
     locale_init();
     ASSERT_FALSE(gui_started());
+    g_unsetenv("GDK_GL");  // no user choice: the runtime turns GL off on its own
     gui_start();
     ASSERT_TRUE(gui_started());
+    EXPECT_EQ(g_getenv("GDK_GL"), nullptr) << "the environment is left as it was";
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_widget_show(window);
+    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    EXPECT_FALSE(gl_driver_loaded()) << "GDK skipped the GL probe";
+    gtk_widget_destroy(window);
     EXPECT_EQ(argc, 1) << "gtk_init took its own option out of the saved arguments";
     EXPECT_STREQ(g_get_prgname(), "first-start");
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -48,10 +49,17 @@ TEST(ThreadSlots, OffsetsAreMultiplesOfEightAndSlotsDoNotOverlap) {
     auto* pb = static_cast<char*>(thread_slot_get(b));
     auto* pc = static_cast<char*>(thread_slot_get(c));
     ASSERT_NE(pa, nullptr);
-    EXPECT_EQ(pb, pa + 8);
-    EXPECT_EQ(pc, pa + 24);
+    ASSERT_NE(pb, nullptr);
+    ASSERT_NE(pc, nullptr);
     EXPECT_TRUE(area_is_zero(pb, 16)) << "new slots of the registering thread read as zero";
+    std::memset(pa, 0xAA, 8);
     std::memset(pb, 0x11, 16);
+    std::memset(pc, 0x22, 8);
+    const unsigned char a_bytes[8] = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
+    const unsigned char b_bytes[16] = {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
+                                       0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11};
+    EXPECT_EQ(std::memcmp(pa, a_bytes, 8), 0) << "slots do not overlap";
+    EXPECT_EQ(std::memcmp(pb, b_bytes, 16), 0) << "slots do not overlap";
     EXPECT_EQ(thread_slot_get(b), pb) << "the same thread sees the same copy";
 }
 
@@ -116,6 +124,35 @@ TEST(ThreadSlots, ThreadStartedBeforeARegistrationStillGetsTheNewSlot) {
     }
     worker.join();
     EXPECT_EQ(late_value, 42) << "the area grows and the new slot's init runs on it";
+}
+
+TEST(ThreadSlots, AddressesStayPutWhileRegistrationsGrowEveryArea) {
+    std::int64_t first = thread_slot_register(8, nullptr, nullptr);
+    void* mine = thread_slot_get(first);
+    ASSERT_NE(mine, nullptr);
+    std::atomic<bool> stop{false};
+    std::atomic<int> rounds{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 2; ++t) {
+        workers.emplace_back([&, t] {
+            auto* p = static_cast<std::int64_t*>(thread_slot_get(first));
+            bool same = p != nullptr;
+            for (std::int64_t i = 0; same && !stop.load(); ++i) {
+                *p = i;  // always through the address taken first
+                auto* now = static_cast<std::int64_t*>(thread_slot_get(first));
+                same = now == p && *now == i;
+                rounds.fetch_add(1);
+            }
+            EXPECT_TRUE(same) << "thread " << t << " saw its slot move";
+        });
+    }
+    // Large slots, so that an area grown in place would have to move.
+    for (int i = 0; i < 16; ++i) ASSERT_GE(thread_slot_register(64 * 1024, counter_init, nullptr), 0);
+    for (int spins = 0; rounds.load() < 2000 && spins < 10000000; ++spins) std::this_thread::yield();
+    stop.store(true);
+    for (std::thread& worker : workers) worker.join();
+    EXPECT_GE(rounds.load(), 2000) << "the workers never ran";
+    EXPECT_EQ(thread_slot_get(first), mine);
 }
 
 TEST(ThreadSlots, UnknownOffsetsGiveNull) {

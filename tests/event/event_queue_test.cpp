@@ -226,6 +226,64 @@ TEST_F(EventQueueTest, DataOfAPostThatKeepsNoRecordIsReleasedAtOnce)
     EXPECT_EQ(released_values, (std::vector<std::int64_t>{12, 13, 14, 15, 11}));
 }
 
+namespace {
+
+// Release procedure that posts: the event for window 3 that replaces the data.
+void release_by_posting(std::int64_t data)
+{
+    count_release(data);
+    event_post(EVENT_GADGET, data, 3, 0);
+}
+
+} // namespace
+
+TEST_F(EventQueueTest, PurgeReleaseThatPostsKeepsTheNewEvent)
+{
+    // The purged records are the queue's head and its tail; the tail's
+    // release posts.
+    event_post_data(EVENT_GADGET, 2, 2, 0, 20, count_release);
+    event_post(EVENT_GADGET, 1, 1, 0);
+    event_post_data(EVENT_GADGET, 3, 2, 0, 30, release_by_posting);
+    event_purge_window(2);
+    EXPECT_EQ(released_values, (std::vector<std::int64_t>{20, 30}));
+    EXPECT_EQ(take_all(), (std::vector<Taken>{{EVENT_GADGET, 1, 1, 0}, {EVENT_GADGET, 30, 3, 0}}));
+}
+
+// Suppression and purges from one thread while others post: every post is
+// either queued, suppressed or purged, and ThreadSanitizer sees no race.
+TEST_F(EventQueueTest, SuppressionAndPurgeWhileOtherThreadsPost)
+{
+    std::atomic<bool> stop{false};
+    std::atomic<int> posted{0};
+    std::vector<std::thread> posters;
+    for (int t = 0; t < 2; ++t) {
+        posters.emplace_back([t, &stop, &posted] {
+            for (std::int64_t i = 0; !stop.load(); ++i) {
+                event_post_data(EVENT_GADGET, i, 10 + t, 0, i + 1, count_release);
+                posted.fetch_add(1);
+            }
+        });
+    }
+    for (int round = 0; round < 2000; ++round) {
+        event_suppress_begin();
+        event_suppress_end();
+        if (round % 16 == 0) event_purge_window(10);
+        // A bounded take: the posters may keep the queue from ever emptying.
+        for (int taken = 0; taken < 64 && event_take() != 0;) ++taken;
+    }
+    // Let each poster get past its start before stopping.
+    for (int spins = 0; posted.load() < 100 && spins < 1000000; ++spins) std::this_thread::yield();
+    stop.store(true);
+    for (std::thread& poster : posters) poster.join();
+    ASSERT_GE(posted.load(), 100) << "the poster threads never posted";
+    take_all();
+    event_take();
+    EXPECT_EQ(released_count.load(), posted.load());
+    // The counter is back at 0: a marker post is queued.
+    event_post(EVENT_GADGET, 99, 99, 0);
+    EXPECT_EQ(event_queue_length(), 1);
+}
+
 TEST_F(EventQueueTest, SteadyPostAndTakeNeedNoNewMemory)
 {
     event_post(EVENT_GADGET, 0, 1, 0); // warm-up

@@ -299,8 +299,8 @@ TEST_F(ComboGadget, FontGoesToComboRendererAndEntry) {
     PangoFontDescription* font = pango_font_description_from_string("Sans 13");
     gadget_set_font(id, font);
     GadgetRecord* g = record_of(id);
-    EXPECT_EQ(gadget_get_font(id), font);
-    EXPECT_EQ(g_object_get_data(G_OBJECT(entry_of(id)), "kz_gadget_font"), font);
+    EXPECT_TRUE(same_font(gadget_get_font(id), font));
+    EXPECT_TRUE(same_font(g_object_get_data(G_OBJECT(entry_of(id)), "tda_gadget_font"), font));
     PangoFontDescription* cell_font = nullptr;
     g_object_get(G_OBJECT(reinterpret_cast<GtkCellRenderer*>(g->data4)), "font-desc", &cell_font, nullptr);
     ASSERT_NE(cell_font, nullptr);

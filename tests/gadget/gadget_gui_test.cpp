@@ -14,6 +14,8 @@
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/gadget/gadget_list.h"
 #include "runtime/window/window.h"
+#include "runtime/gadget/image_gadget.h"
+#include "support/allocation_failure.h"
 #include "support/gadget_kinds_support.h"
 #include "support/gui_support.h"
 
@@ -21,6 +23,7 @@
 #include <gtk/gtk.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 
 namespace {
@@ -98,30 +101,20 @@ const GadgetOps* probe_ops_with_resize() {
     return &ops;
 }
 
+bool probe_finish(GadgetRecord* g, ObjectId, void* size) {
+    const int* wh = static_cast<const int*>(size);
+    gtk_widget_set_size_request(g->outer, wh[0], wh[1]);
+    g->data4 = reinterpret_cast<std::intptr_t>(g->outer);
+    return true;
+}
+
 ObjectId probe_create(ObjectId number, int x, int y, int w, int h, const GadgetOps* ops = probe_ops()) {
-    if (!gadget_current_list()) return 0;
     GtkWidget* label = gtk_label_new("");
-    if (!label) return 0;
     GtkWidget* box = gtk_event_box_new();
     gtk_event_box_set_visible_window(GTK_EVENT_BOX(box), FALSE);
     gtk_container_add(GTK_CONTAINER(box), label);
-    ObjectId id = 0;
-    GadgetRecord* g = gadget_allocate(number, &id);
-    if (!g) {
-        g_object_ref_sink(box);
-        gtk_widget_destroy(box);
-        g_object_unref(box);
-        return 0;
-    }
-    gadget_place(box, x, y);
-    gtk_widget_set_size_request(box, w, h);
-    gtk_widget_show_all(box);
-    g->main = label;
-    g->outer = box;
-    g->ops = ops;
-    g->data4 = reinterpret_cast<std::intptr_t>(box);
-    gadget_register(g, id);
-    return gadget_creation_result(g, number, id);
+    int size[2] = {w, h};
+    return gadget_create(number, x, y, {label, box, ops, probe_finish, size});
 }
 
 // ---------------------------------------------------------------------------
@@ -146,7 +139,7 @@ protected:
         discard_events();
     }
     GtkWidget* layout() const {
-        return static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(window_handle(window)), "kz_gadgetlist"));
+        return static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(window_handle(window)), "tda_gadgetlist"));
     }
     ObjectId window = 0;
 };
@@ -254,7 +247,7 @@ TEST_F(Gadget, AutoNumberAndNumberedCreation) {
     GadgetRecord* g = gadget_lookup(0);
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(result, reinterpret_cast<ObjectId>(g->main));
-    EXPECT_EQ(g_object_get_data(G_OBJECT(g->main), "kz_id"), reinterpret_cast<gpointer>(1)); // id + 1
+    EXPECT_EQ(g_object_get_data(G_OBJECT(g->main), "tda_id"), reinterpret_cast<gpointer>(1)); // id + 1
     EXPECT_EQ(gtk_widget_get_parent(g->outer), layout());
     EXPECT_TRUE(gtk_widget_get_realized(g->main));
 
@@ -414,14 +407,14 @@ TEST_F(Gadget, SizeFallsBackToMainsRequest) {
     gtk_widget_set_size_request(g->main, 33, 44);
     EXPECT_EQ(gadget_width(id), 33);
     EXPECT_EQ(gadget_height(id), 44);
-    g_object_set_data(G_OBJECT(g->outer), "kz_splitter_child", GINT_TO_POINTER(1));
+    g_object_set_data(G_OBJECT(g->outer), "tda_splitter_child", GINT_TO_POINTER(1));
     settle(100);
     GtkAllocation a;
     gtk_widget_get_allocation(g->outer, &a);
     EXPECT_EQ(gadget_width(id), a.width);
 }
 
-TEST_F(Gadget, FontsAndTheThreadsDefaultFont) {
+TEST_F(Gadget, FontsAndTheThreadsDefaultFontOutliveTheFontObject) {
     font_load(0, u"Sans", 10);
     font_load(1, u"Serif", 15);
     ObjectId a = probe_create(AUTO_NUMBER, 5, 5, 80, 20);
@@ -429,14 +422,19 @@ TEST_F(Gadget, FontsAndTheThreadsDefaultFont) {
     ASSERT_NE(theme, nullptr);
 
     gadget_set_font(a, font_handle(0));
-    EXPECT_EQ(gadget_get_font(a), font_handle(0));
-    EXPECT_EQ(g_object_get_data(G_OBJECT(gadget_lookup(a)->main), "kz_gadget_font"), font_handle(0));
-    gadget_set_font(a, std::int64_t{-1}); // -1: no font
-    EXPECT_EQ(g_object_get_data(G_OBJECT(gadget_lookup(a)->main), "kz_gadget_font"), nullptr);
-
+    EXPECT_TRUE(same_font(gadget_get_font(a), font_handle(0)));
     gadget_set_font(-1, font_handle(1));
+    // Replacing both font objects leaves the stored copies as they were.
+    PangoFontDescription* sans10 = pango_font_description_copy(font_handle(0));
+    PangoFontDescription* serif15 = pango_font_description_copy(font_handle(1));
+    font_load(0, u"Sans", 12);
+    font_load(1, u"Sans", 12);
+    EXPECT_TRUE(same_font(g_object_get_data(G_OBJECT(gadget_lookup(a)->main), "tda_gadget_font"), sans10));
+    gadget_set_font(a, std::int64_t{-1}); // -1: no font
+    EXPECT_EQ(g_object_get_data(G_OBJECT(gadget_lookup(a)->main), "tda_gadget_font"), nullptr);
+
     ObjectId b = probe_create(AUTO_NUMBER, 5, 30, 80, 20);
-    EXPECT_EQ(gadget_get_font(b), font_handle(1));
+    EXPECT_TRUE(same_font(gadget_get_font(b), serif15));
     // The default font reaches the screen: the label's context reads Serif 15.
     const PangoFontDescription* shown = nullptr;
     GtkStyleContext* context = gtk_widget_get_style_context(gadget_lookup(b)->main);
@@ -445,10 +443,12 @@ TEST_F(Gadget, FontsAndTheThreadsDefaultFont) {
     EXPECT_STREQ(pango_font_description_get_family(shown), "Serif");
     EXPECT_EQ(pango_font_description_get_size(shown), 15 * 1024);
     pango_font_description_free(const_cast<PangoFontDescription*>(shown));
+    pango_font_description_free(sans10);
+    pango_font_description_free(serif15);
 
     gadget_set_font(-1, std::int64_t{-1});
     ObjectId c = probe_create(AUTO_NUMBER, 5, 55, 80, 20);
-    EXPECT_EQ(g_object_get_data(G_OBJECT(gadget_lookup(c)->main), "kz_gadget_font"), nullptr);
+    EXPECT_EQ(g_object_get_data(G_OBJECT(gadget_lookup(c)->main), "tda_gadget_font"), nullptr);
 }
 
 TEST_F(Gadget, DestroyingTheWindowReleasesItsGadgets) {
@@ -532,3 +532,67 @@ TEST_F(Gadget, FocusHandlersPostFocusAndLostFocus) {
 }
 
 } // namespace
+
+namespace {
+
+guint child_count(GtkWidget* container) {
+    GList* children = gtk_container_get_children(GTK_CONTAINER(container));
+    guint n = g_list_length(children);
+    g_list_free(children);
+    return n;
+}
+
+} // namespace
+
+// Every kind goes through the one creation path: each allocation it makes
+// fails in turn until the creation succeeds, and a current list that is not
+// a layout takes nothing. Each failure returns 0, places nothing and makes
+// the toolkit complain about nothing.
+TEST(GadgetCreation, EveryKindFailsCleanlyWithoutMemoryOrALayout) {
+    ObjectId window = kinds_window_open(300, 200);
+    GtkWidget* layout = gadget_current_list();
+    ASSERT_NE(layout, nullptr);
+    GdkPixbuf* pixels = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 4, 4);
+    GtkWidget* vbox = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    g_object_ref_sink(vbox);
+    const struct {
+        const char* kind;
+        std::function<ObjectId()> create;
+    } kinds[] = {
+        {"text", [] { return gadget_text_create(AUTO_NUMBER, 5, 5, 50, 20, u"t", TEXT_FRAMED); }},
+        {"button", [] { return gadget_button_create(AUTO_NUMBER, 5, 5, 50, 20, u"b"); }},
+        {"combo", [] { return gadget_combo_create(AUTO_NUMBER, 5, 5, 50, 20, COMBO_EDITABLE); }},
+        {"editor", [] { return gadget_editor_create(AUTO_NUMBER, 5, 5, 50, 20); }},
+        {"calendar", [] { return gadget_calendar_create(AUTO_NUMBER, 5, 5, 50, 20); }},
+        {"image", [&] { return gadget_image_create(AUTO_NUMBER, 5, 5, 4, 4, pixels, IMAGE_FRAME_SUNKEN); }},
+    };
+    for (const auto& k : kinds) {
+        glib_complaints_reset();
+        guint before = child_count(layout);
+        ObjectId made = 0;
+        int failures = 0;
+        for (int successes = 0; successes < 16 && made == 0; ++successes) {
+            {
+                AllocationFailureScope no_memory(successes);
+                made = k.create();
+            }
+            if (made == 0) {
+                ++failures;
+                EXPECT_EQ(child_count(layout), before) << k.kind << " after " << successes << " allocations";
+            }
+        }
+        ASSERT_NE(made, 0) << k.kind << " is made once memory suffices";
+        EXPECT_GE(failures, 1) << k.kind;
+        EXPECT_EQ(child_count(layout), before + 1) << k.kind;
+
+        void* previous = gadget_list_use(vbox);
+        EXPECT_EQ(k.create(), 0) << k.kind << " in a list that is not a layout";
+        gadget_list_use(previous);
+        EXPECT_EQ(child_count(vbox), 0u) << k.kind;
+        EXPECT_EQ(glib_complaints(), 0) << k.kind;
+    }
+    gtk_widget_destroy(vbox);
+    g_object_unref(vbox);
+    g_object_unref(pixels);
+    window_free(window);
+}

@@ -39,7 +39,7 @@ TEST_F(GadgetList, PlainWindowGetsALayoutPackedIntoItsBox) {
     ASSERT_NE(list, nullptr);
     EXPECT_TRUE(GTK_IS_LAYOUT(list));
     EXPECT_EQ(gtk_widget_get_parent(list), box);
-    EXPECT_EQ(g_object_get_data(G_OBJECT(window), "kz_gadgetlist"), list);
+    EXPECT_EQ(g_object_get_data(G_OBJECT(window), "tda_gadgetlist"), list);
     gtk_widget_destroy(window);
     EXPECT_EQ(gadget_list_state()->current_list, nullptr);
     EXPECT_EQ(gadget_list_state()->current_window, nullptr);

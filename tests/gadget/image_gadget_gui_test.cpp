@@ -203,6 +203,24 @@ TEST_F(ImageGadget, FramesEmptyImagesAndNumbers) {
     EXPECT_EQ(events[0].object, empty);
 }
 
+TEST_F(ImageGadget, ClickOnTheFramesLastColumnAndRowCounts) {
+    ObjectId framed = gadget_image_create(AUTO_NUMBER, 200, 150, 0, 0, image_handle(image_), IMAGE_FRAME_SUNKEN);
+    ASSERT_NE(framed, 0);
+    settle();
+    discard_events();
+    GtkAllocation shown;
+    gtk_widget_get_allocation(record_of(framed)->outer, &shown);
+    ASSERT_GT(shown.width, 80) << "the frame adds to the image's width";
+    ASSERT_GT(shown.height, 60) << "the frame adds to the image's height";
+    int x = 0, y = 0;
+    ASSERT_TRUE(widget_screen_origin(record_of(framed)->outer, &x, &y));
+    xtest_click(x + shown.width - 1, y + shown.height - 1, 1);
+    std::vector<TakenEvent> events = drain_gadget_events();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].object, framed);
+    EXPECT_EQ(events[0].subtype, SUBTYPE_LEFT_CLICK);
+}
+
 TEST_F(ImageGadget, PixelsOutliveTheImageObjectWhileShown) {
     ObjectId temporary = load_colour_image("temporary.bmp", 16, 16, 0x0000FF);
     ObjectId shown = gadget_image_create(AUTO_NUMBER, 250, 150, 0, 0, image_handle(temporary));

@@ -141,17 +141,4 @@ TEST_F(TextGadget, FrontColourShowsInTheText) {
     pango_font_description_free(font);
 }
 
-TEST_F(TextGadget, ReplacingANumberDestroysTheOldWidgets) {
-    ObjectId first = gadget_text_create(5, 10, 10, 100, 25, u"old");
-    ASSERT_NE(first, 0);
-    GtkWidget* old_label = reinterpret_cast<GtkWidget*>(first);
-    g_object_ref(old_label);
-    EXPECT_EQ(main_of(5), old_label);
-    ObjectId second = gadget_text_create(5, 10, 40, 100, 25, u"new");
-    EXPECT_NE(second, first);
-    EXPECT_EQ(gtk_widget_get_parent(old_label), nullptr);
-    EXPECT_EQ(gadget_text_of(5), u"new");
-    g_object_unref(old_label);
-}
-
 } // namespace

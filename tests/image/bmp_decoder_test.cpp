@@ -85,6 +85,14 @@ TEST(BmpDecoder, EightBitPaletteSizeFollowsColoursUsed) {
     d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(small));
     for (int x = 0; x < 4; ++x) EXPECT_EQ(d.pixel(x, 0), rgb(small.palette[small.pixel_data[x]]));
 
+    // Colours used 0 with only two entries before the rows: the pixel bytes
+    // are neither read as colours nor changed by the conversion.
+    BmpLayout two = plain(8, 2, 8, {{1, 1, 1, 1, 1, 1, 1, 1}, {1, 1, 1, 1, 1, 1, 1, 1}});
+    two.palette = {0x000000, 0x3366CC};
+    d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(two));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(d.pixel(x, y), rgb(0x3366CC)) << x << "," << y;
+
     // An index beyond the 16 entries reads black.
     small.pixel_data = bmp_pack_rows(4, 8, {{200, 16, 0, 255}});
     d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(small));

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
 #include <thread>
 
 using namespace tda_test;
@@ -184,6 +186,43 @@ TEST_F(ImageLoad, TruncatedPngStillGivesAnImage) {
     ObjectId id = image_load(AUTO_NUMBER, wide(path).c_str());
     ASSERT_NE(id, 0);
     EXPECT_EQ(pixbuf_pixel(image_handle(id), 299, 10), (Px{77, 77, 77}));
+}
+
+TEST_F(ImageLoad, RowsTheDecoderLeavesUnwrittenAreBlack) {
+    // Each file leaves rows of a 64 x 64 image unwritten. A freed block full of
+    // text lies where the pixels will go; none of it may show.
+    BmpLayout far;
+    far.width = far.height = 64;
+    far.pixel_data = bmp_pack_rows(64, 24, std::vector<std::vector<std::uint32_t>>(64, std::vector<std::uint32_t>(64, 0xFFFFFF)));
+    Bytes whole = bmp_bytes(far);
+    Bytes past_end = whole;
+    past_end[12] = 0x10;  // pixel-row offset 1 MiB + 54, far past the end
+    BmpLayout unsupported = far;
+    unsupported.bits = 12;
+    Bytes truncated(whole.begin(), whole.begin() + 54 + 3 * 64 * 8);  // the bottom 8 rows only
+    const struct {
+        const char* name;
+        Bytes bytes;
+        int unwritten_rows;  // counted from the top
+    } cases[] = {
+        {"far.bmp", past_end, 64},
+        {"unsupported.bmp", bmp_bytes(unsupported), 64},
+        {"truncated.bmp", truncated, 56},
+    };
+    for (const auto& c : cases) {
+        std::string path = write_temp_file(c.bytes, c.name);
+        void* stale = std::malloc(64 * 64 * 3);
+        std::memset(stale, 'x', 64 * 64 * 3);
+        std::free(stale);
+        ObjectId id = image_load(AUTO_NUMBER, wide(path).c_str());
+        ASSERT_NE(id, 0) << c.name;
+        GdkPixbuf* pixels = image_handle(id);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x)
+                ASSERT_EQ(pixbuf_pixel(pixels, x, y), (y < c.unwritten_rows ? Px{0, 0, 0} : Px{255, 255, 255}))
+                    << c.name << " at " << x << "," << y;
+        image_free(id);
+    }
 }
 
 TEST_F(ImageLoad, ThreadsLoadWithTheirOwnContexts) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 typedef struct _GtkWidget GtkWidget;
+typedef struct _PangoFontDescription PangoFontDescription;
 struct GadgetRecord;
 
 namespace tda_test {
@@ -36,6 +37,10 @@ struct Rgb {
     int red, green, blue;
 };
 Rgb widget_pixel(GtkWidget* widget, int dx, int dy);
+
+// Whether `stored` (a PangoFontDescription, possibly null) describes the same
+// font as `font`: the runtime keeps copies, so identity says nothing.
+bool same_font(const void* stored, const PangoFontDescription* font);
 
 // Takes every event up to a marker sent through the X server now (see
 // events_before_marker), so all input sent before has been handled, and

@@ -126,4 +126,9 @@ std::vector<TakenEvent> drain_gadget_events() {
 int glib_complaints() { return complaints; }
 void glib_complaints_reset() { complaints = 0; }
 
+bool same_font(const void* stored, const PangoFontDescription* font) {
+    if (stored == nullptr || font == nullptr) return stored == font;
+    return pango_font_description_equal(static_cast<const PangoFontDescription*>(stored), font) != FALSE;
+}
+
 } // namespace tda_test

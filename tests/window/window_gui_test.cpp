@@ -55,7 +55,7 @@ bool motif_hints(GtkWindow* window, long* functions, long* decorations) {
 }
 
 GtkWidget* layout_of(ObjectId id) {
-    return static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(window_handle(id)), "kz_gadgetlist"));
+    return static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(window_handle(id)), "tda_gadgetlist"));
 }
 
 bool shown(ObjectId id) {
@@ -91,7 +91,7 @@ TEST_F(Window, AutoNumberGivesIdAndNumberGivesToolkitWindow) {
     EXPECT_EQ(result, reinterpret_cast<ObjectId>(window_handle(3)));
     EXPECT_STREQ(gtk_window_get_title(window_handle(3)), "three");
     EXPECT_EQ(window_width(3), 320);
-    EXPECT_EQ(g_object_get_data(G_OBJECT(window_handle(3)), "kz_id"), reinterpret_cast<gpointer>(3));
+    EXPECT_EQ(g_object_get_data(G_OBJECT(window_handle(3)), "tda_id"), reinterpret_cast<gpointer>(3));
 }
 
 TEST_F(Window, DecorationsAndFunctionsFollowTheFlags) {
@@ -172,6 +172,18 @@ TEST_F(Window, PlacedAtItsPositionAndCentredOverItsParent) {
     EXPECT_EQ(cy, 50 + 300 / 2 - 51 / 2);
 }
 
+TEST_F(Window, ReplacedWindowGivenAsItsOwnParentCountsAsNoParent) {
+    ASSERT_NE(window_open(1, 10, 10, 200, 100, u"first", 0), 0);
+    // Held, so that a use of the destroyed window would show as its being
+    // the new window's parent rather than as a read of freed memory.
+    GtkWindow* first = GTK_WINDOW(g_object_ref(window_handle(1)));
+    ASSERT_NE(window_open(1, 10, 10, 200, 100, u"second", WINDOW_CENTER_ON_PARENT, first), 0);
+    ASSERT_NE(window_handle(1), nullptr);
+    EXPECT_STREQ(gtk_window_get_title(window_handle(1)), "second");
+    EXPECT_EQ(gtk_window_get_transient_for(window_handle(1)), nullptr);
+    g_object_unref(first);
+}
+
 TEST_F(Window, ConfigureEventsPostSizeAndMoveOnlyOnChange) {
     ObjectId id = window_open(AUTO_NUMBER, 30, 30, 200, 120, u"configure", WINDOW_RESIZABLE);
     ASSERT_TRUE(pump_until("the window to be mapped", [&] { return shown(id); }));
@@ -193,8 +205,8 @@ TEST_F(Window, ConfigureEventsPostSizeAndMoveOnlyOnChange) {
         while (event_take() != 0) out.push_back({event_type(), event_gadget(), event_window(), event_subtype()});
         return out;
     };
-    int x = static_cast<int>(reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(w), "kz_previous_x")));
-    int y = static_cast<int>(reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(w), "kz_previous_y")));
+    int x = static_cast<int>(reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(w), "tda_previous_x")));
+    int y = static_cast<int>(reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(w), "tda_previous_y")));
 
     auto same = configure(x, y, 200, 120);
     EXPECT_TRUE(same.empty());
@@ -320,7 +332,7 @@ TEST_F(Window, NoFocusWindowGetsAcceptFocusBackAfterItsFirstDrawing) {
     GtkWindow* w = window_handle(id);
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(pump_until("accept-focus to come back", [&] { return gtk_window_get_accept_focus(w) == TRUE; }));
-    EXPECT_EQ(g_object_get_data(G_OBJECT(w), "kz_restore_focus"), nullptr);
+    EXPECT_EQ(g_object_get_data(G_OBJECT(w), "tda_restore_focus"), nullptr);
 
     ObjectId hidden = window_open(AUTO_NUMBER, 50, 50, 200, 100, u"hidden", WINDOW_INVISIBLE | WINDOW_NO_FOCUS);
     EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(window_handle(hidden))));
