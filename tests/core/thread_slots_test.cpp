@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -109,7 +110,8 @@ TEST(ThreadSlots, ThreadStartedBeforeARegistrationStillGetsTheNewSlot) {
             std::unique_lock lock(m);
             stage = 1;
             cv.notify_all();
-            cv.wait(lock, [&] { return stage == 2; });
+            if (!cv.wait_for(lock, std::chrono::seconds(30), [&] { return stage == 2; }))
+                ADD_FAILURE() << "waited 30 s in vain for the main thread's registration";
         }
         auto* p = static_cast<std::int64_t*>(thread_slot_get(late));
         late_value = p == nullptr ? -2 : p[0];
@@ -117,7 +119,8 @@ TEST(ThreadSlots, ThreadStartedBeforeARegistrationStillGetsTheNewSlot) {
     });
     {
         std::unique_lock lock(m);
-        cv.wait(lock, [&] { return stage == 1; });
+        if (!cv.wait_for(lock, std::chrono::seconds(30), [&] { return stage == 1; }))
+            ADD_FAILURE() << "waited 30 s in vain for the worker to take its first slot";
         late = thread_slot_register(4096, counter_init, nullptr);
         stage = 2;
         cv.notify_all();
