@@ -1,6 +1,7 @@
 // Start-up, main loop and shut-down of the calculator.
 #include "app/app.h"
 #include "app/calculator.h"
+#include "app/identity.h"
 
 #include "runtime/core/linked_list.h"
 #include "runtime/core/runtime_start.h"
@@ -93,7 +94,9 @@ std::int64_t dispatch_event(std::int64_t type) {
 }
 
 void app_start(int* argc, char*** argv) {
+    app_identity_name();
     runtime_start(argc, argv);
+    app_identity_class();
     logo_image = load_logo("TovamiLogoNeon100x49.png");
     banner_image = load_logo("TovamiHidukeGULogoColor.png");
     font_load(0, u"Sans", 10);
