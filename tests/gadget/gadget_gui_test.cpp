@@ -141,7 +141,7 @@ protected:
         gadget_set_font(-1, nullptr);
         window = window_open(AUTO_NUMBER, 0, 0, 500, 300, u"gadgets", 0);
         ASSERT_NE(window, 0);
-        ASSERT_TRUE(pump_until([&] { return gtk_widget_get_mapped(GTK_WIDGET(window_handle(window))); }));
+        ASSERT_TRUE(pump_until("the window to be mapped", [&] { return gtk_widget_get_mapped(GTK_WIDGET(window_handle(window))); }));
         settle(100);
         discard_events();
         probe_frees = 0;
@@ -492,12 +492,7 @@ TEST_F(Gadget, ClickWhileCloseHeadsTheQueuePostsNothing) {
     GtkWidget* widget = gadget_lookup(button)->main;
 
     click_widget(widget);
-    std::vector<TakenEvent> first;
-    ASSERT_TRUE(pump_until([&] {
-        auto more = drain_events();
-        first.insert(first.end(), more.begin(), more.end());
-        return count_events(first, EVENT_GADGET, SUBTYPE_LEFT_CLICK) > 0;
-    }));
+    std::vector<TakenEvent> first = events_until(EVENT_GADGET, "the button's click", SUBTYPE_LEFT_CLICK);
     EXPECT_EQ(count_events(first, EVENT_GADGET, SUBTYPE_LEFT_CLICK), 1);
 
     settle(600);
