@@ -3,7 +3,9 @@
 
 #include <gtk/gtk.h>
 
-void app_identity_name() { g_set_prgname(APP_ID); }
+void app_identity_name() {
+    g_set_prgname(APP_ID);
+}
 
 void app_identity_class() {
     gdk_set_program_class(APP_ID);
