@@ -108,6 +108,10 @@ std::vector<TakenEvent> events_until(std::int64_t type, const char* what, std::i
 constexpr std::int32_t EVENT_TEST_MARKER = 4242;
 std::vector<TakenEvent> events_before_marker(GtkWidget* widget);
 
+// Sends the marker only, for a caller that takes the events itself (the
+// calculator's own loop). False, with a test failure, without a window.
+bool send_marker(GtkWidget* widget);
+
 // Empties the runtime's event queue without looking at it.
 void discard_events();
 

@@ -445,12 +445,12 @@ gboolean marker_arrived(GtkWidget*, GdkEventProperty* event, gpointer) {
 
 } // namespace
 
-std::vector<TakenEvent> events_before_marker(GtkWidget* widget) {
+bool send_marker(GtkWidget* widget) {
     GtkWidget* top = widget != nullptr ? gtk_widget_get_toplevel(widget) : nullptr;
     GdkWindow* window = top != nullptr ? gtk_widget_get_window(top) : nullptr;
     if (window == nullptr) {
         ADD_FAILURE() << "no realized window to send the marker through";
-        return {};
+        return false;
     }
     if (g_object_get_data(G_OBJECT(top), "tda_test_marker") == nullptr) {
         g_object_set_data(G_OBJECT(top), "tda_test_marker", top);
@@ -463,6 +463,11 @@ std::vector<TakenEvent> events_before_marker(GtkWidget* widget) {
     gdk_property_change(window, marker_atom(), gdk_atom_intern_static_string("CARDINAL"), 32, GDK_PROP_MODE_REPLACE,
                         reinterpret_cast<const guchar*>(&serial), 1);
     gdk_display_flush(gdk_display_get_default());
+    return true;
+}
+
+std::vector<TakenEvent> events_before_marker(GtkWidget* widget) {
+    if (!send_marker(widget)) return {};
     std::vector<TakenEvent> all = events_until(EVENT_TEST_MARKER, "the marker sent through the X server");
     if (!all.empty() && all.back().type == EVENT_TEST_MARKER) all.pop_back();
     return all;

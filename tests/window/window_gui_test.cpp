@@ -463,6 +463,7 @@ class WindowManaged : public Window {
 protected:
     void SetUp() override {
         Window::SetUp();
+        if (run_command("command -v openbox >/dev/null") != 0) GTEST_SKIP() << "openbox is not installed";
         ASSERT_TRUE(window_manager_start());
     }
 };
