@@ -5,8 +5,9 @@
 // Wayland), launcher file name and icon name.
 constexpr const char* APP_ID = "com.example.TovamiDaysAfter";
 
-// Makes the application id the program name. Call before gtk_init, so that
-// the toolkit starts under that name.
+// Makes the application id the program name (which is also the name the
+// accessibility bus shows for the application). Call before gtk_init, so
+// that the toolkit starts under that name.
 void app_identity_name();
 
 // Makes the application id the window class (gtk_init sets a capitalised
