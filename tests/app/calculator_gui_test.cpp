@@ -23,6 +23,17 @@ void click(ObjectId gadget, int button = 1) {
 
 class Calculator : public CalculatorWindowTest {};
 
+// The year, month and day fields hold `date` as yyyy, mm and dd.
+void expect_fields_show(DateValue date) {
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "%04d", date_year(date));
+    EXPECT_EQ(text_of(year_field), expected);
+    std::snprintf(expected, sizeof expected, "%02d", date_month(date));
+    EXPECT_EQ(text_of(month_combo), expected);
+    std::snprintf(expected, sizeof expected, "%02d", date_day(date));
+    EXPECT_EQ(text_of(day_combo), expected);
+}
+
 TEST_F(Calculator, StartsWithTheCalendarsDayInTheFields) {
     // The calendar opens on today by the system's clock, whatever the year;
     // the fields take that day when it lies in the valid range and are left
@@ -31,13 +42,7 @@ TEST_F(Calculator, StartsWithTheCalendarsDayInTheFields) {
     if (today == DATE_INVALID) {
         EXPECT_NE(text_of(year_field), "0000");
     } else {
-        char expected[16];
-        std::snprintf(expected, sizeof expected, "%04d", date_year(today));
-        EXPECT_EQ(text_of(year_field), expected);
-        std::snprintf(expected, sizeof expected, "%02d", date_month(today));
-        EXPECT_EQ(text_of(month_combo), expected);
-        std::snprintf(expected, sizeof expected, "%02d", date_day(today));
-        EXPECT_EQ(text_of(day_combo), expected);
+        expect_fields_show(today);
     }
     EXPECT_EQ(text_of(after_count_field), "");
     EXPECT_EQ(text_of(before_count_field), "");
@@ -94,7 +99,7 @@ TEST_F(Calculator, DateInputButtonCopiesThePickedDay) {
     GtkAllocation a;
     gtk_widget_get_allocation(cal, &a);
     xtest_click(x + a.width / 2, y + a.height * 2 / 3);
-    run_loop(150);
+    run_loop_until_marker();
     DateValue picked = gadget_get_state(date_calendar);
     ASSERT_GT(picked, 0);
     type_into(year_field, "1999");
@@ -103,13 +108,7 @@ TEST_F(Calculator, DateInputButtonCopiesThePickedDay) {
     gadget_set_text(after_result_field, u"untouched");
 
     click(date_input_button);
-    char expected[16];
-    std::snprintf(expected, sizeof expected, "%04d", date_year(picked));
-    EXPECT_EQ(text_of(year_field), expected);
-    std::snprintf(expected, sizeof expected, "%02d", date_month(picked));
-    EXPECT_EQ(text_of(month_combo), expected);
-    std::snprintf(expected, sizeof expected, "%02d", date_day(picked));
-    EXPECT_EQ(text_of(day_combo), expected);
+    expect_fields_show(picked);
     EXPECT_EQ(text_of(after_result_field), "untouched"); // copying computes nothing
 }
 
