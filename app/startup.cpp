@@ -2,6 +2,7 @@
 #include "app/app.h"
 #include "app/calculator.h"
 #include "app/command_line.h"
+#include "app/identity.h"
 
 #include "runtime/core/linked_list.h"
 #include "runtime/core/runtime_start.h"
@@ -98,7 +99,9 @@ std::int64_t dispatch_event(std::int64_t type) {
 }
 
 bool app_start(int* argc, char*** argv) {
+    app_identity_name();
     runtime_start(argc, argv);
+    app_identity_class();
     logo_image = load_logo("TovamiLogoNeon100x49.png");
     banner_image = load_logo("TovamiHidukeGULogoColor.png");
     font_load(0, u"Sans", 10);

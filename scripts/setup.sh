@@ -17,6 +17,7 @@ packages=(
     fonts-ipafont-gothic
     clang libclang-rt-14-dev valgrind strace
     desktop-file-utils appstream man-db lintian debhelper dpkg-dev
+    gnome-themes-extra weston librsvg2-bin libxml2-utils
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0
 )
 

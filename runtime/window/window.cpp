@@ -251,6 +251,7 @@ void window_set_color(ObjectId id, std::int64_t colour) {
     if (!record) return;
     auto packed = static_cast<std::int32_t>(colour);
     record->background = packed;
+    window_pin_palette(record->window, packed);
     auto* target = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(record->window), WINDOW_KEY_GADGETLIST));
     if (!target) target = GTK_WIDGET(record->window);
     if (packed == -1) {

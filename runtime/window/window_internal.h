@@ -34,6 +34,12 @@ void window_set_data_int(GtkWindow* window, const char* key, int value);
 // The live record of a window id, or null. Takes the table's mutex.
 WindowRecord* window_lookup(ObjectId id);
 
+// Pins the colours of the window's label texts and fields to a background
+// colour (0x00BBGGRR) that the window paints itself: dark text and light
+// fields on a light ground, light text and dark fields on a dark one, whatever
+// the theme. -1 hands the colours back to the theme. Main thread, GDK lock held.
+void window_pin_palette(GtkWindow* window, std::int32_t colour);
+
 // Connects the layout's "draw", "button-press-event" and
 // "button-release-event" (adding the button event masks), with the window id
 // as user data. The handlers only post events; "draw" also paints the stored

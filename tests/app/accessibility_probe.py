@@ -70,7 +70,7 @@ def text_of(node):
     return Atspi.Text.get_text(node, 0, Atspi.Text.get_character_count(node))
 
 
-app = find_app("tovamidaysafter")
+app = find_app("com.example.TovamiDaysAfter")
 check(app is not None, "the program shows up on the accessibility bus")
 if app is None:
     sys.exit(1)

@@ -6,7 +6,10 @@
 # Then it installs the same build into its prefix (inside the temporary
 # folder, so the path compiled into the program really exists), starts that
 # program on a virtual display of its own and watches, with strace, that it
-# opens both logos from the installed data directory.
+# opens both logos from the installed data directory, and that the desktop
+# knows it by one application id: the window's WM_CLASS on X11, the app id it
+# announces under a headless Wayland compositor (weston), the launcher's file
+# name and StartupWMClass, and the window icon found under that name.
 #
 #   bash tests/app/install_test.sh          (TDA_SOURCE_DIR picks the tree)
 #   TDA_KEEP_INSTALL_TEST=1 ...             keeps the temporary folder
@@ -36,7 +39,9 @@ if [ "${1:-}" = "--watch-logos" ]; then
 
     # In a session of its own, so that the program and strace can be killed
     # together if the program does not end.
-    setsid strace -f -qq -e trace=openat -o "$trace" "$exe" >"$work/program.out" 2>&1 &
+    # The icon theme looks in the prefix too, as it would in /usr.
+    XDG_DATA_DIRS=$prefix/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share} \
+        setsid strace -f -qq -e trace=openat -o "$trace" "$exe" >"$work/program.out" 2>&1 &
     pid=$!
     wid=
     for _ in $(seq 1 600); do     # up to about 60 s: strace slows start-up
@@ -47,8 +52,11 @@ if [ "${1:-}" = "--watch-logos" ]; then
     done
 
     status=
+    wm_class= icon=
     if [ -n "$wid" ]; then
         sleep 0.5
+        wm_class=$(xprop -id "$wid" WM_CLASS 2>&1)
+        icon=$(xprop -id "$wid" -notype _NET_WM_ICON 2>&1 | head -n 2)
         wmctrl -i -c "$wid" 2>/dev/null || xdotool windowclose "$wid" 2>/dev/null || true
         for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
     fi
@@ -88,6 +96,18 @@ if [ "${1:-}" = "--watch-logos" ]; then
     done
     if [ -n "$wid" ]; then
         echo "ok: the installed program opened its window; exit status after the close request: $status"
+        if [ "$wm_class" = "WM_CLASS(STRING) = \"$app_id\", \"$app_id\"" ]; then
+            echo "ok: $wm_class"
+        else
+            echo "FAIL: the window's class is not $app_id: $wm_class"
+            bad=1
+        fi
+        if grep -q 'Icon (' <<<"$icon"; then
+            echo "ok: the window carries the icon $app_id from the icon theme"
+        else
+            echo "FAIL: the window carries no icon (_NET_WM_ICON: $icon)"
+            bad=1
+        fi
     else
         echo "note: the installed program read its logos but opened no window (exit status $status)"
     fi
@@ -96,7 +116,7 @@ fi
 
 # ---------------------------------------------------------------------------
 # First half: build, stage, validate.
-for tool in cmake desktop-file-validate appstreamcli identify man xvfb-run strace openbox wmctrl xdotool; do
+for tool in cmake desktop-file-validate appstreamcli identify rsvg-convert xmllint man xvfb-run strace openbox wmctrl xdotool xprop weston; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "FAIL: $tool is missing (scripts/setup.sh installs it)"
         exit 1
@@ -145,9 +165,11 @@ expected=(
     "share/applications/$app_id.desktop"
     "share/metainfo/$app_id.metainfo.xml"
     "share/man/man1/tovamidaysafter.1"
-    "share/icons/hicolor/48x48/apps/$app_id.png"
-    "share/icons/hicolor/128x128/apps/$app_id.png"
+    "share/icons/hicolor/scalable/apps/$app_id.svg"
 )
+for size in 16 24 32 48 64 128 256; do
+    expected+=("share/icons/hicolor/${size}x${size}/apps/$app_id.png")
+done
 for rel in "${expected[@]}"; do
     if [ -f "$root/$rel" ]; then pass "staged $rel"; else fail "not staged: $rel"; fi
 done
@@ -171,6 +193,7 @@ fi
 desktop=$root/share/applications/$app_id.desktop
 grep -qx "Exec=tovamidaysafter" "$desktop" || fail "launcher does not run tovamidaysafter"
 grep -qx "Icon=$app_id" "$desktop" || fail "launcher's icon is not $app_id"
+grep -qx "StartupWMClass=$app_id" "$desktop" || fail "launcher's StartupWMClass is not $app_id"
 
 echo "== appstreamcli validate --no-net"
 metainfo=$root/share/metainfo/$app_id.metainfo.xml
@@ -197,7 +220,21 @@ for icon in "$root"/share/icons/hicolor/*/apps/"$app_id".png; do
         fail "icon in $dir is $actual"
     fi
 done
-[ $sizes_seen -ge 2 ] || fail "fewer than two icon sizes"
+[ $sizes_seen -eq 7 ] || fail "$sizes_seen icon sizes instead of 7 (16 to 256)"
+# The scalable icon is well-formed SVG, and each PNG is that drawing at its
+# size: the same script renders them all from it.
+svg=$root/share/icons/hicolor/scalable/apps/$app_id.svg
+if xmllint --noout "$svg" 2>/dev/null; then pass "scalable icon is well-formed"; else fail "scalable icon is not well-formed XML"; fi
+for size in 16 24 32 48 64 128 256; do
+    png=$root/share/icons/hicolor/${size}x${size}/apps/$app_id.png
+    rsvg-convert -w "$size" -h "$size" "$svg" -o "$work/svg-$size.png" 2>/dev/null || { fail "the SVG icon does not render at $size"; continue; }
+    diff=$(compare -metric RMSE "$png" "$work/svg-$size.png" null: 2>&1 | sed -n 's/.*(\([0-9.e-]*\)).*/\1/p')
+    if awk -v d="${diff:-1}" 'BEGIN { exit !(d < 0.03) }'; then
+        pass "icon ${size}x${size} is the SVG drawing (RMSE $diff)"
+    else
+        fail "icon ${size}x${size} differs from the SVG drawing (RMSE ${diff:-unknown})"
+    fi
+done
 identify -format '%wx%h' "$root/share/$data_name/TovamiLogoNeon100x49.png" | grep -qx 100x49 \
     || fail "the small logo is not 100x49"
 
@@ -214,6 +251,45 @@ else
     xvfb-run -a -s "-screen 0 1280x1024x24" bash "${BASH_SOURCE[0]}" --watch-logos "$prefix" "$work" \
         || fail "logo check of the installed program"
 fi
+
+echo "== the application id under Wayland"
+# A headless weston of our own, in a private runtime directory (it runs as
+# root too); the program announces its app id in the Wayland protocol trace.
+runtime_dir=$work/xdg-runtime
+mkdir -m 700 "$runtime_dir"
+XDG_RUNTIME_DIR=$runtime_dir setsid weston --backend=headless-backend.so --socket=wayland-tda \
+    --idle-time=0 --no-config >"$work/weston.log" 2>&1 &
+weston_pid=$!
+for _ in $(seq 1 100); do [ -S "$runtime_dir/wayland-tda" ] && break; sleep 0.1; done
+if [ ! -S "$runtime_dir/wayland-tda" ]; then
+    tail -n 20 "$work/weston.log"
+    fail "weston (headless) did not open its socket within 10 s"
+else
+    XDG_RUNTIME_DIR=$runtime_dir WAYLAND_DISPLAY=wayland-tda GDK_BACKEND=wayland WAYLAND_DEBUG=client \
+        setsid "$prefix/bin/tovamidaysafter" >"$work/wayland.log" 2>&1 &
+    app_pid=$!
+    for _ in $(seq 1 200); do       # up to 20 s
+        grep -q 'set_app_id(' "$work/wayland.log" && break
+        kill -0 $app_pid 2>/dev/null || break
+        sleep 0.1
+    done
+    announced=$(grep -o 'xdg_toplevel@[0-9]*\.set_app_id("[^"]*")' "$work/wayland.log" | head -n1)
+    case "$announced" in
+    *".set_app_id(\"$app_id\")") pass "Wayland app id: $announced" ;;
+    *)
+        grep -m5 'set_app_id\|error' "$work/wayland.log"
+        fail "the program announced no app id $app_id on Wayland within 20 s (got: ${announced:-nothing})"
+        ;;
+    esac
+    kill -TERM -- -$app_pid 2>/dev/null
+    for _ in $(seq 1 50); do kill -0 $app_pid 2>/dev/null || break; sleep 0.1; done
+    kill -KILL -- -$app_pid 2>/dev/null
+    wait $app_pid 2>/dev/null
+fi
+kill -TERM -- -$weston_pid 2>/dev/null
+for _ in $(seq 1 50); do kill -0 $weston_pid 2>/dev/null || break; sleep 0.1; done
+kill -KILL -- -$weston_pid 2>/dev/null
+wait $weston_pid 2>/dev/null
 
 if [ $failures -ne 0 ]; then
     echo "$failures check(s) failed"

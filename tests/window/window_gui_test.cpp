@@ -14,6 +14,7 @@
 #include <gtk/gtk.h>
 #include <gdk/gdkx.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -325,6 +326,49 @@ TEST_F(Window, SetColorShowsOnScreenInTheGadgetArea) {
     EXPECT_EQ(back.red, theme.red);
     EXPECT_EQ(back.green, theme.green);
     EXPECT_EQ(back.blue, theme.blue);
+}
+
+// The window's colour decides the text colour of its labels and the ground
+// of its fields (light ground: dark text, white fields; dark ground: light
+// text, dark fields); -1 gives both back to the theme.
+TEST_F(Window, SetColorPinsLabelTextAndFieldGround) {
+    ObjectId id = window_open(AUTO_NUMBER, 50, 50, 300, 200, u"palette", 0);
+    ASSERT_TRUE(pump_until("the window to be mapped", [&] { return shown(id); }));
+    ObjectId label = gadget_text_create(AUTO_NUMBER, 10, 10, 100, 25, u"label", 0);
+    ObjectId combo = gadget_combo_create(AUTO_NUMBER, 10, 50, 100, 30, COMBO_EDITABLE);
+    GtkWidget* text = gadget_lookup(label)->main;
+    GtkWidget* entry = gtk_bin_get_child(GTK_BIN(gadget_lookup(combo)->main));
+    auto hex = [](const GdkRGBA& c) {
+        char out[8];
+        std::snprintf(out, sizeof out, "#%02x%02x%02x", static_cast<int>(c.red * 255 + 0.5),
+                      static_cast<int>(c.green * 255 + 0.5), static_cast<int>(c.blue * 255 + 0.5));
+        return std::string(out);
+    };
+    auto colours = [&] {
+        GdkRGBA fg{}, ground{};
+        gtk_style_context_get_color(gtk_widget_get_style_context(text), GTK_STATE_FLAG_NORMAL, &fg);
+        gtk_style_context_get_background_color(gtk_widget_get_style_context(entry), GTK_STATE_FLAG_NORMAL,
+                                               &ground);
+        return std::pair{hex(fg), hex(ground)};
+    };
+    const auto theme = colours();
+    struct Row {
+        std::int64_t colour;
+        const char* text;
+        const char* field;
+    };
+    for (const Row& row : {Row{rgb(188, 216, 215), "#2e3436", "#ffffff"}, Row{rgb(20, 32, 42), "#eeeeec", "#2d2d2d"},
+                           Row{rgb(255, 255, 255), "#2e3436", "#ffffff"}}) {
+        window_set_color(id, row.colour);
+        // Styles follow with the next frames; the entry's theme fades colours.
+        const std::pair<std::string, std::string> pinned{row.text, row.field};
+        pump_until("the pinned colours", [&] { return colours() == pinned; });
+        auto [fg, ground] = colours();
+        EXPECT_EQ(fg, row.text) << row.colour;
+        EXPECT_EQ(ground, row.field) << row.colour;
+    }
+    window_set_color(id, -1);
+    pump_until("the theme's colours", [&] { return colours() == theme; });
 }
 
 TEST_F(Window, NoFocusWindowGetsAcceptFocusBackAfterItsFirstDrawing) {
