@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr const char* WINDOW_KEY_PALETTE = "kz_palette";
+constexpr const char* WINDOW_KEY_PALETTE = "tda_palette";
 
 // Colours of the default light and dark look: text placed straight on the
 // window, and the text and ground of editable fields.
