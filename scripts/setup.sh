@@ -13,7 +13,7 @@ packages=(
     build-essential cmake pkg-config
     libgtk-3-dev libpng-dev zlib1g-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xdotool x11-utils imagemagick openbox wmctrl libxtst-dev
+    xvfb xauth xdotool x11-utils xclip imagemagick openbox wmctrl libxtst-dev
     sway grim
     fonts-ipafont-gothic
     clang libclang-rt-14-dev valgrind strace

@@ -17,9 +17,7 @@
 
 // The image gadget's creator and flags live in their own header; this one
 // brings them along so that one include reaches every kind's creator.
-#if __has_include("runtime/gadget/image_gadget.h")
 #include "runtime/gadget/image_gadget.h"
-#endif
 
 // Text gadget flags.
 constexpr std::int32_t TEXT_ALIGN_RIGHT = 1;   // label aligned x 1.0, y 0.0

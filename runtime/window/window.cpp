@@ -52,6 +52,29 @@ void release_record(ObjectId id, WindowRecord* record) {
     object_release(window_table, id);
 }
 
+static void window_map_seen(GtkWidget*, GdkEvent*, gpointer data) noexcept { *static_cast<bool*>(data) = true; }
+
+static gboolean window_map_deadline(gpointer data) noexcept {
+    *static_cast<bool*>(data) = true;
+    return G_SOURCE_REMOVE;
+}
+
+// Shows a top-level window and runs toolkit iterations until it is mapped,
+// but no longer than WINDOW_MAP_WAIT_MS: a window manager that is busy,
+// still starting or broken may never map it, and the program must go on
+// (the window appears whenever the manager gets to it). Called with the GDK
+// lock held, like every window call.
+void show_and_wait_for_map(GtkWidget* widget) {
+    bool mapped = false;
+    bool late = false;
+    gulong handler = g_signal_connect(widget, "map-event", G_CALLBACK(window_map_seen), &mapped);
+    guint deadline = g_timeout_add(WINDOW_MAP_WAIT_MS, window_map_deadline, &late);
+    gtk_widget_show(widget);
+    while (!mapped && !late) gtk_main_iteration_do(TRUE);
+    if (!late) g_source_remove(deadline);
+    g_signal_handler_disconnect(widget, handler);
+}
+
 static void window_destroyed(GtkWidget* widget, gpointer data) noexcept {
     ObjectId id = window_id_from_data(data);
     auto* record = static_cast<WindowRecord*>(object_lookup(window_table, id));
@@ -185,7 +208,7 @@ ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32
             gtk_window_set_accept_focus(window, FALSE);
             window_set_data_int(window, WINDOW_KEY_RESTORE_FOCUS, 1);
         }
-        gtk_widget_show_now(widget);
+        show_and_wait_for_map(widget);
     }
 
     events_flush();

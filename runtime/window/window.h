@@ -11,6 +11,9 @@
 typedef struct _GtkWindow GtkWindow;
 typedef struct _GtkAccelGroup GtkAccelGroup;
 
+// Longest time window_open waits for a new visible window to be mapped.
+constexpr int WINDOW_MAP_WAIT_MS = 5000;
+
 // Flags of window_open, combined by addition.
 constexpr std::uint32_t WINDOW_INVISIBLE = 1;          // not shown
 constexpr std::uint32_t WINDOW_RESIZABLE = 2;          // resizable, resize border
@@ -51,7 +54,9 @@ void window_init();
 // AUTO_NUMBER, the new window's id; for a number, the GtkWindow as an integer
 // (a live window under that number is freed first); 0 when no window can be
 // made. Unless WINDOW_KEEP_CURRENT_LIST, its layout becomes the calling
-// thread's current gadget list. Null title = empty.
+// thread's current gadget list. Null title = empty. A visible window is waited
+// for until mapped, at most WINDOW_MAP_WAIT_MS; past that the call returns
+// as usual and the window appears whenever the window manager maps it.
 ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
                      std::int32_t height, const WideChar* title, std::uint32_t flags,
                      GtkWindow* parent);

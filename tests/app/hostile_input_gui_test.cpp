@@ -4,8 +4,7 @@
 // "push" buttons are pressed through the program's loop body. Each result
 // must be 0000/00/00 or the date that an independent computation with the
 // <chrono> calendar gives for the texts the fields hold. Fixed seed.
-#include "app/app.h"
-#include "app/calculator.h"
+#include "app_test_support.h"
 
 #include "runtime/core/wide_string.h"
 #include "runtime/event/event_wait.h"
@@ -24,6 +23,7 @@
 #include <string>
 
 using namespace tda_test;
+using tda_app_test::widget_of;
 
 namespace {
 
@@ -174,14 +174,6 @@ struct Generator {
 
 // ---- The program ---------------------------------------------------------
 
-std::u16string text_of(ObjectId gadget) {
-    std::int64_t start = workspace_position();
-    const WideChar* text = gadget_get_text(gadget, start);
-    std::u16string out = text ? text : u"";
-    workspace_set_position(start);
-    return out;
-}
-
 std::string ascii(const std::u16string& s) {
     std::string out;
     for (char16_t c : s) out += c < 0x80 ? static_cast<char>(c) : '?';
@@ -212,11 +204,6 @@ int run_until_idle() {
     }
 }
 
-GtkWidget* widget_of(ObjectId gadget) {
-    GadgetRecord* g = gadget_lookup(gadget);
-    return g ? g->main : nullptr;
-}
-
 // year/mm/dd: one to four year digits, two-digit month and day.
 bool result_shape_ok(const std::string& r) {
     std::size_t slash = r.find('/');
@@ -227,12 +214,7 @@ bool result_shape_ok(const std::string& r) {
 }
 
 TEST(CalculatorHostileInput, ResultsAgreeWithAnIndependentCalendar) {
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
-    static int argc = 1;
-    static char name[] = "tovamidaysafter";
-    static char* args[] = {name, nullptr};
-    static char** argv = args;
-    app_start(&argc, &argv);
+    ASSERT_TRUE(tda_app_test::start_calculator()) << "no display could be had";
     settle(300);
     run_until_idle();
     std::printf("hostile input: seed %llu, %d rounds of five texts\n", static_cast<unsigned long long>(SEED), ROUNDS);
@@ -257,7 +239,7 @@ TEST(CalculatorHostileInput, ResultsAgreeWithAnIndependentCalendar) {
         run_until_idle();
         std::u16string held[5];
         for (int f = 0; f < 5; ++f) {
-            held[f] = text_of(fields[f]);
+            held[f] = gadget_text_of(fields[f]);
             if (held[f] != put[f]) ++changed_by_toolkit;
         }
         gadget_set_text(after_result_field, u"");
@@ -266,8 +248,8 @@ TEST(CalculatorHostileInput, ResultsAgreeWithAnIndependentCalendar) {
         gtk_button_clicked(before);
         int clicks = run_until_idle();
 
-        const std::string after_result = ascii(text_of(after_result_field));
-        const std::string before_result = ascii(text_of(before_result_field));
+        const std::string after_result = ascii(gadget_text_of(after_result_field));
+        const std::string before_result = ascii(gadget_text_of(before_result_field));
         const std::string after_model = model_result(held[0], held[1], held[2], model_number(held[3]));
         const std::string before_model = model_result(held[0], held[1], held[2], model_number(u"-" + held[4]));
         bool ok = clicks == 2 && result_shape_ok(after_result) && result_shape_ok(before_result) &&

@@ -13,9 +13,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 if [ -z "${TDA_MEMCHECK_INNER:-}" ]; then
     TDA_MEMCHECK_INNER=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
-command -v valgrind >/dev/null || { echo "SKIP: valgrind not installed"; exit 0; }
+source "$here/scripted_session.sh"
+command -v valgrind >/dev/null || skip "valgrind not installed"
+command -v xclip >/dev/null || skip "xclip not installed"
 # A sanitizer build brings its own checker, which cannot run under memcheck.
-if grep -qaE '__(asan|tsan)_init' "$exe"; then echo "SKIP: built with a sanitizer"; exit 0; fi
+if grep -qaE '__(asan|tsan)_init' "$exe"; then skip "built with a sanitizer"; fi
 
 fail() { echo "FAIL: $*"; exit 1; }
 
@@ -25,7 +27,6 @@ log=$work/memcheck.log
 
 # GLib's slice allocator hides blocks from memcheck; plain malloc shows them.
 export G_SLICE=always-malloc G_DEBUG=gc-friendly
-source "$here/scripted_session.sh"
 session_wait=1.0
 scripted_session_retrying valgrind --tool=memcheck --error-exitcode=99 \
     --errors-for-leak-kinds=none --leak-check=full --show-leak-kinds=definite \
@@ -35,6 +36,7 @@ scripted_session_retrying valgrind --tool=memcheck --error-exitcode=99 \
 grep -E "ERROR SUMMARY|definitely lost:|indirectly lost:" "$log"
 [ "$session_status" -ne 124 ] || fail "the program did not end after its window was closed"
 [ "$session_status" -ne 125 ] || fail "the program never showed its window"
+[ -z "$session_problems" ] || fail "steps of the session did not happen: $session_problems"
 if [ "$session_status" -eq 99 ] || grep -qE "Invalid (read|write|free)|uninitialised|Conditional jump" "$log"; then
     grep -A25 -E "Invalid (read|write|free)|uninitialised|Conditional jump" "$log" | head -150
     fail "memcheck found memory errors"

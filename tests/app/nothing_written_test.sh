@@ -17,7 +17,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 if [ -z "${TDA_STRACE_INNER:-}" ]; then
     TDA_STRACE_INNER=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
-command -v strace >/dev/null || { echo "SKIP: strace not installed"; exit 0; }
+source "$here/scripted_session.sh"
+command -v strace >/dev/null || skip "strace not installed"
+command -v xclip >/dev/null || skip "xclip not installed"
 
 fail() { echo "FAIL: $*"; exit 1; }
 
@@ -25,11 +27,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 log=$work/strace.log
 
-source "$here/scripted_session.sh"
 scripted_session_retrying strace -f -qq -o "$log" \
     -e trace=openat,open,creat,socket,connect,execve,mkdir,mkdirat,rename,renameat,renameat2,unlink,unlinkat,link,linkat,symlink,symlinkat \
     "$exe"
 [ "$session_status" -eq 0 ] || fail "session ended with status $session_status"
+[ -z "$session_problems" ] || fail "steps of the session did not happen: $session_problems"
 
 # The program's lines: a process stops counting once it execs anything else.
 awk -v prog="$exe" '

@@ -2,8 +2,7 @@
 // and 100 000 keystrokes into the fields, all through the program's own loop
 // body (event_wait_timeout, dispatch_event). Resident memory, the event
 // pool's chunks and the result updates are checked and printed.
-#include "app/app.h"
-#include "app/calculator.h"
+#include "app_test_support.h"
 
 #include "runtime/core/wide_string.h"
 #include "runtime/date/date.h"
@@ -22,6 +21,7 @@
 #include <string>
 
 using namespace tda_test;
+using tda_app_test::widget_of;
 
 namespace {
 
@@ -38,19 +38,6 @@ std::int64_t resident_bytes() {
     int got = std::fscanf(f, "%ld %ld", &size, &resident);
     std::fclose(f);
     return got == 2 ? static_cast<std::int64_t>(resident) * sysconf(_SC_PAGESIZE) : -1;
-}
-
-std::u16string text_of(ObjectId gadget) {
-    std::int64_t start = workspace_position();
-    const WideChar* text = gadget_get_text(gadget, start);
-    std::u16string out = text ? text : u"";
-    workspace_set_position(start);
-    return out;
-}
-
-GtkWidget* widget_of(ObjectId gadget) {
-    GadgetRecord* g = gadget_lookup(gadget);
-    return g ? g->main : nullptr;
 }
 
 // The widget that takes the keys of a field: a combo's entry, else the field.
@@ -119,12 +106,7 @@ std::u16string decimal(std::int64_t n) {
 }
 
 TEST(CalculatorSoak, ManyClicksAndKeystrokesKeepMemoryAndPoolSteady) {
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
-    static int argc = 1;
-    static char name[] = "tovamidaysafter";
-    static char* args[] = {name, nullptr};
-    static char** argv = args;
-    app_start(&argc, &argv);
+    ASSERT_TRUE(tda_app_test::start_calculator()) << "no display could be had";
     settle(300);
     LoopCounts counts;
     run_until_idle(counts);
@@ -156,32 +138,32 @@ TEST(CalculatorSoak, ManyClicksAndKeystrokesKeepMemoryAndPoolSteady) {
         if (GTK_IS_ENTRY(targets[f])) gtk_entry_grab_focus_without_selecting(GTK_ENTRY(targets[f]));
         else gtk_widget_grab_focus(targets[f]);
         bool check = round % CHECK_EVERY == 0;
-        std::u16string before_keys = check ? text_of(field) : u"";
+        std::u16string before_keys = check ? gadget_text_of(field) : u"";
         put_key(toplevel, GDK_KEY_7);
         run_until_idle(counts);
         if (check) {
             ++keys_checked;
-            std::u16string typed = text_of(field);
+            std::u16string typed = gadget_text_of(field);
             if (typed.size() == before_keys.size() + 1 && typed.find(u'7') != std::u16string::npos) ++keys_seen;
         }
         put_key(toplevel, GDK_KEY_BackSpace);
         run_until_idle(counts);
         keystrokes += 2;
         if (check) {
-            EXPECT_EQ(text_of(field), before_keys) << "round " << round;
+            EXPECT_EQ(gadget_text_of(field), before_keys) << "round " << round;
         }
 
         // Two clicks, each with a count of its own so every update shows.
         gadget_set_text(after_count_field, decimal(round).c_str());
         gadget_set_text(before_count_field, decimal(round).c_str());
-        std::u16string after_was = text_of(after_result_field);
-        std::u16string before_was = text_of(before_result_field);
+        std::u16string after_was = gadget_text_of(after_result_field);
+        std::u16string before_was = gadget_text_of(before_result_field);
         gtk_button_clicked(GTK_BUTTON(after));
         run_until_idle(counts);
         gtk_button_clicked(GTK_BUTTON(before));
         run_until_idle(counts);
-        std::u16string after_now = text_of(after_result_field);
-        std::u16string before_now = text_of(before_result_field);
+        std::u16string after_now = gadget_text_of(after_result_field);
+        std::u16string before_now = gadget_text_of(before_result_field);
         if (after_now != after_was && after_now == expected_result(base, round)) ++updates;
         if (before_now != before_was && before_now == expected_result(base, -round)) ++updates;
         if (updates != 2LL * round && updates + 2 >= 2LL * round) {

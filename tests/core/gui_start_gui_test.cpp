@@ -1,5 +1,6 @@
 // GTK start-up through gui_start and the GDK lock it holds until gui_stop.
 #include "runtime/core/runtime_start.h"
+#include "support/gui_support.h"
 
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
@@ -38,7 +39,7 @@ bool other_thread_gets_lock(std::chrono::milliseconds wait) {
 }
 
 TEST(GuiStart, InitialisesGtkOnceHoldsTheLockAndGuiStopLeavesIt) {
-    if (g_getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs a display (the test command starts Xvfb)";
+    ASSERT_TRUE(tda_test::display_start()) << "no display could be had";
     char* first_args[] = {g_program, g_first_option, nullptr};
     int argc = 2;
     char** argv = first_args;

@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -345,9 +346,17 @@ TEST_F(DateTest, NowReadsTheLocalWallClockFromTheTimeSource)
     date_set_time_source(nullptr);
     setenv("TZ", "UTC0", 1);
     tzset();
+    // Back on the system clock: the same reading as the seam gives for the
+    // clock's own time, on either side of 2038-01-19.
+    const std::time_t before = std::time(nullptr);
     const DateValue now = date_now();
-    EXPECT_NE(now, DATE_INVALID) << "the system clock is before 2038";
-    EXPECT_GE(now, date_make(2024, 1, 1, 0, 0, 0));
+    const std::time_t after = std::time(nullptr);
+    if (after > 2147483647) {
+        EXPECT_EQ(now, DATE_INVALID);
+    } else {
+        EXPECT_GE(now, static_cast<DateValue>(before));
+        EXPECT_LE(now, static_cast<DateValue>(after));
+    }
     if (saved != nullptr) setenv("TZ", saved_tz.c_str(), 1);
     else unsetenv("TZ");
     tzset();

@@ -11,10 +11,7 @@
 #include "runtime/gadget/gadget.h"
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/window/window.h"
-#if __has_include("runtime/gadget/image_gadget.h")
 #include "runtime/gadget/image_gadget.h"
-#define TDA_HAVE_IMAGE_GADGET 1
-#endif
 
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
@@ -83,13 +80,11 @@ TEST(AllGadgetKinds, OneOfEachKindIsOnScreen) {
                                                static_cast<std::int32_t>(date_make(2024, 2, 29, 0, 0, 0)));
     placed.push_back({"calendar", calendar});
 
-#ifdef TDA_HAVE_IMAGE_GADGET
     const char* source = std::getenv("TDA_SOURCE_DIR");
     std::string logo = std::string(source != nullptr ? source : ".") + "/assets/TovamiLogoNeon100x49.png";
     GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(logo.c_str(), nullptr);
     ObjectId image = gadget_image_create(AUTO_NUMBER, 660, 310, 100, 49, pixbuf, 1);
     placed.push_back({"image", image});
-#endif
 
     settle(500);
     for (const Placed& p : placed) {

@@ -190,7 +190,7 @@ TEST_F(ComboGadget, PickingAnItemWithTheMousePostsExactlyOneChange) {
             click_widget(target);
         }
         GtkWidget* menu = nullptr;
-        ASSERT_TRUE(pump_until([&] {
+        ASSERT_TRUE(pump_until("the combo's list to pop up", [&] {
             menu = popup_menu_of(combo);
             return menu != nullptr && gtk_widget_get_mapped(menu);
         }));
@@ -201,7 +201,7 @@ TEST_F(ComboGadget, PickingAnItemWithTheMousePostsExactlyOneChange) {
         g_list_free(items);
         discard_events();
         click_widget(item);
-        pump_until([&] { return !gtk_widget_get_mapped(menu); });
+        pump_until("the combo's list to close", [&] { return !gtk_widget_get_mapped(menu); });
         settle();
 
         std::vector<TakenEvent> events = drain_gadget_events();

@@ -14,6 +14,7 @@
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/gadget/gadget_list.h"
 #include "runtime/window/window.h"
+#include "support/gadget_kinds_support.h"
 #include "support/gui_support.h"
 
 #include <gtest/gtest.h>
@@ -123,14 +124,6 @@ ObjectId probe_create(ObjectId number, int x, int y, int w, int h, const GadgetO
     return gadget_creation_result(g, number, id);
 }
 
-std::u16string text_of(ObjectId id) {
-    std::int64_t start = workspace_position();
-    WideChar* t = gadget_get_text(id, start);
-    std::u16string out = t ? std::u16string(t) : u"<null>";
-    workspace_set_position(start);
-    return out;
-}
-
 // ---------------------------------------------------------------------------
 
 class Gadget : public ::testing::Test {
@@ -141,7 +134,7 @@ protected:
         gadget_set_font(-1, nullptr);
         window = window_open(AUTO_NUMBER, 0, 0, 500, 300, u"gadgets", 0);
         ASSERT_NE(window, 0);
-        ASSERT_TRUE(pump_until([&] { return gtk_widget_get_mapped(GTK_WIDGET(window_handle(window))); }));
+        ASSERT_TRUE(pump_until("the window to be mapped", [&] { return gtk_widget_get_mapped(GTK_WIDGET(window_handle(window))); }));
         settle(100);
         discard_events();
         probe_frees = 0;
@@ -255,7 +248,7 @@ TEST_F(Gadget, AutoNumberAndNumberedCreation) {
     EXPECT_NE(id, -1);
     EXPECT_EQ(gadget_kind(id), PROBE_KIND);
     gadget_set_text(id, u"auto");
-    EXPECT_EQ(text_of(id), u"auto");
+    EXPECT_EQ(gadget_text_of(id), u"auto");
 
     ObjectId result = probe_create(0, 5, 40, 50, 20);
     GadgetRecord* g = gadget_lookup(0);
@@ -298,7 +291,7 @@ TEST_F(Gadget, ReplacingANumberDestroysTheOldGadget) {
     EXPECT_EQ(old_main, nullptr);
     EXPECT_EQ(old_outer, nullptr);
     EXPECT_EQ(probe_frees, 1);
-    EXPECT_EQ(text_of(3), u"");
+    EXPECT_EQ(gadget_text_of(3), u"");
     GList* children = gtk_container_get_children(GTK_CONTAINER(layout()));
     EXPECT_EQ(g_list_length(children), 1u);
     g_list_free(children);
@@ -308,7 +301,7 @@ TEST_F(Gadget, MissingGadgetsDoNothing) {
     for (ObjectId id : {ObjectId{-1}, ObjectId{0}, ObjectId{7}, ObjectId{999999}, ObjectId{0x7fff1234}}) {
         SCOPED_TRACE(id);
         gadget_set_text(id, u"x");
-        EXPECT_EQ(text_of(id), u"");
+        EXPECT_EQ(gadget_text_of(id), u"");
         EXPECT_EQ(gadget_add_item(id, -1, u"x"), 0);
         gadget_set_color(id, COLOR_BACK, 0);
         EXPECT_EQ(gadget_get_color(id, COLOR_BACK), COLOR_DEFAULT);
@@ -324,7 +317,7 @@ TEST_F(Gadget, MissingGadgetsDoNothing) {
     // Slots the kind lacks: a calendar has no text.
     ObjectId calendar = gadget_calendar_create(AUTO_NUMBER, 10, 10, 200, 150, 0);
     gadget_set_text(calendar, u"x");
-    EXPECT_EQ(text_of(calendar), u"");
+    EXPECT_EQ(gadget_text_of(calendar), u"");
 }
 
 TEST_F(Gadget, ProgramChangesPostNoEvents) {
@@ -334,7 +327,7 @@ TEST_F(Gadget, ProgramChangesPostNoEvents) {
     EXPECT_EQ(gadget_add_item(id, -1, u"item"), 5);
     gadget_set_state(id, 9);
     EXPECT_TRUE(drain_events().empty());
-    EXPECT_EQ(text_of(id), u"item");
+    EXPECT_EQ(gadget_text_of(id), u"item");
     EXPECT_EQ(gadget_get_state(id), 9);
     // Outside the program's changes the same post goes through.
     gadget_post_event(gadget_lookup(id)->main, id, SUBTYPE_CHANGE);
@@ -344,9 +337,9 @@ TEST_F(Gadget, ProgramChangesPostNoEvents) {
 TEST_F(Gadget, NullAndNonAsciiText) {
     ObjectId id = probe_create(AUTO_NUMBER, 5, 5, 80, 20);
     gadget_set_text(id, u"　日付入力 😀");
-    EXPECT_EQ(text_of(id), u"　日付入力 😀");
+    EXPECT_EQ(gadget_text_of(id), u"　日付入力 😀");
     gadget_set_text(id, nullptr);
-    EXPECT_EQ(text_of(id), u"");
+    EXPECT_EQ(gadget_text_of(id), u"");
 }
 
 TEST_F(Gadget, ResizeKeepsWhatIsAskedToKeep) {
@@ -492,12 +485,7 @@ TEST_F(Gadget, ClickWhileCloseHeadsTheQueuePostsNothing) {
     GtkWidget* widget = gadget_lookup(button)->main;
 
     click_widget(widget);
-    std::vector<TakenEvent> first;
-    ASSERT_TRUE(pump_until([&] {
-        auto more = drain_events();
-        first.insert(first.end(), more.begin(), more.end());
-        return count_events(first, EVENT_GADGET, SUBTYPE_LEFT_CLICK) > 0;
-    }));
+    std::vector<TakenEvent> first = events_until(EVENT_GADGET, "the button's click", SUBTYPE_LEFT_CLICK);
     EXPECT_EQ(count_events(first, EVENT_GADGET, SUBTYPE_LEFT_CLICK), 1);
 
     settle(600);

@@ -41,7 +41,8 @@ ObjectId kinds_window_open(std::int32_t width, std::int32_t height) {
     }
     ObjectId window = window_open(AUTO_NUMBER, 0, 0, width, height, u"kinds", WINDOW_WITH_TITLE);
     GtkWindow* handle = window_handle(window);
-    pump_until([handle] { return handle != nullptr && gtk_widget_get_mapped(GTK_WIDGET(handle)); });
+    pump_until("the gadget window to be mapped",
+               [handle] { return handle != nullptr && gtk_widget_get_mapped(GTK_WIDGET(handle)); });
     settle(100);
     return window;
 }

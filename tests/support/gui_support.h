@@ -16,24 +16,45 @@ typedef struct _GtkWidget GtkWidget;
 namespace tda_test {
 
 // Once per process: when $DISPLAY is unset starts a private Xvfb
-// (1280x1024x24) and points $DISPLAY at it; then runs the runtime start-up
-// steps the GUI needs (locale, workspace, gui_start, font_init, event queue,
+// (1280x1024x24) and points $DISPLAY at it. False when no display can be
+// had. Every GUI test goes through here, so none needs a display set.
+bool display_start();
+
+// Once per process: display_start, then the runtime start-up steps the GUI
+// needs (locale, workspace, gui_start, font_init, map hooks, event queue,
 // window_init, gadget_init). Safe to call from every test.
 void gui_runtime_start();
 
-// Makes sure a window manager runs on the display: when none is found,
-// starts openbox and waits until it has taken over. False when no window
-// manager can be had (the caller then skips). window_manager_stop ends an
-// openbox started here (and only that one).
+// Makes sure a window manager runs on the display and answers: when none is
+// found, starts openbox (once per process; it stays until the process ends)
+// and waits until it has framed a probe window, so that the first window of
+// a test is not mapped while the manager is still starting. False, with the
+// reason logged as a test failure, when none can be had.
 bool window_manager_start();
-void window_manager_stop();
+
+// A window manager that never maps a window: a second X connection that
+// takes the root window's substructure redirection and ignores every map
+// request, until destroyed. active() is false when it could not be had
+// (another manager holds the redirection).
+class IgnoringWindowManager {
+public:
+    IgnoringWindowManager();
+    ~IgnoringWindowManager();
+    IgnoringWindowManager(const IgnoringWindowManager&) = delete;
+    IgnoringWindowManager& operator=(const IgnoringWindowManager&) = delete;
+    bool active() const { return display_ != nullptr; }
+
+private:
+    void* display_ = nullptr;
+};
 
 // Runs toolkit iterations for about `ms` milliseconds.
 void pump(int ms);
 
 // Runs toolkit iterations until `done` returns true or `timeout_ms` passed;
-// returns the last result of `done`.
-bool pump_until(const std::function<bool()>& done, int timeout_ms = 5000);
+// returns the last result of `done`. On a timeout the test fails with a
+// message naming `what` it waited for.
+bool pump_until(const char* what, const std::function<bool()>& done, int timeout_ms = 5000);
 
 // Lets the X server and the toolkit settle: XSync, then pending iterations,
 // repeated for `ms` milliseconds (drawing and window-manager round trips).
@@ -71,6 +92,25 @@ struct TakenEvent {
 
 // Runs pending toolkit iterations, then takes every queued event.
 std::vector<TakenEvent> drain_events();
+
+// Takes events until one of `type` (and, unless -2, `subtype`) arrives and
+// returns all taken, that one last. On a timeout the test fails naming
+// `what`, and the events taken so far are returned.
+std::vector<TakenEvent> events_until(std::int64_t type, const char* what, std::int64_t subtype = -2,
+                                     int timeout_ms = 5000);
+
+// A marker sent through the X server after the input a test has sent: a
+// property change on `widget`'s top-level window, which the X server reports
+// back after every event caused by earlier requests. When GTK delivers the
+// report, a sentinel event (EVENT_TEST_MARKER) is posted. Returns the events
+// taken before the sentinel, so a test that asserts that some event did NOT
+// come first proves that the input was handled. Fails the test on a timeout.
+constexpr std::int32_t EVENT_TEST_MARKER = 4242;
+std::vector<TakenEvent> events_before_marker(GtkWidget* widget);
+
+// Sends the marker only, for a caller that takes the events itself (the
+// calculator's own loop). False, with a test failure, without a window.
+bool send_marker(GtkWidget* widget);
 
 // Empties the runtime's event queue without looking at it.
 void discard_events();

@@ -8,11 +8,10 @@
 #include "runtime/font/font.h"
 #include "runtime/gadget/gadget.h"
 #include "runtime/window/window.h"
-#if __has_include("runtime/core/string_map.h")
 #include "runtime/core/string_map.h"
-#define TDA_HAVE_MAP_HOOKS 1
-#endif
 
+// gtest before the X headers, whose macros (None, Bool) break it.
+#include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <gdk/gdkx.h>
 #include <X11/Xlib.h>
@@ -21,10 +20,12 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -62,6 +63,7 @@ bool start_private_xvfb() {
     pid_t pid = fork();
     if (pid < 0) return false;
     if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         close(fds[0]);
         int devnull = open("/dev/null", O_WRONLY);
         if (devnull >= 0) {
@@ -104,6 +106,10 @@ struct XCalls {
     decltype(&XTestFakeButtonEvent) fake_button = nullptr;
     decltype(&XTestFakeMotionEvent) fake_motion = nullptr;
     decltype(&XTestFakeKeyEvent) fake_key = nullptr;
+    decltype(&XOpenDisplay) open_display = nullptr;
+    decltype(&XCloseDisplay) close_display = nullptr;
+    decltype(&XDefaultRootWindow) default_root = nullptr;
+    decltype(&XSelectInput) select_input = nullptr;
 };
 
 const XCalls& x_calls() {
@@ -117,6 +123,10 @@ const XCalls& x_calls() {
             c.string_to_keysym = reinterpret_cast<decltype(c.string_to_keysym)>(dlsym(x11, "XStringToKeysym"));
             c.keysym_to_keycode =
                 reinterpret_cast<decltype(c.keysym_to_keycode)>(dlsym(x11, "XKeysymToKeycode"));
+            c.open_display = reinterpret_cast<decltype(c.open_display)>(dlsym(x11, "XOpenDisplay"));
+            c.close_display = reinterpret_cast<decltype(c.close_display)>(dlsym(x11, "XCloseDisplay"));
+            c.default_root = reinterpret_cast<decltype(c.default_root)>(dlsym(x11, "XDefaultRootWindow"));
+            c.select_input = reinterpret_cast<decltype(c.select_input)>(dlsym(x11, "XSelectInput"));
         }
         if (xtst) {
             c.fake_button = reinterpret_cast<decltype(c.fake_button)>(dlsym(xtst, "XTestFakeButtonEvent"));
@@ -153,31 +163,99 @@ int run_command(const std::string& command) {
     return WEXITSTATUS(status);
 }
 
+bool display_start() {
+    static bool have = false;
+    static bool tried = false;
+    if (tried) return have;
+    tried = true;
+    std::atexit(stop_children);
+    const char* display = std::getenv("DISPLAY");
+    have = (display != nullptr && *display != 0) || start_private_xvfb();
+    return have;
+}
+
 void gui_runtime_start() {
     if (started) return;
     started = true;
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) start_private_xvfb();
-    std::atexit(stop_children);
+    if (!display_start()) ADD_FAILURE() << "no display: $DISPLAY is unset and Xvfb could not be started";
     runtime_args_set(&test_argc, &test_argv);
     locale_init();
     workspace_init();
     gui_start();
     font_init();
-#ifdef TDA_HAVE_MAP_HOOKS
     map_hooks_init();
-#endif
     event_queue_init();
     window_init();
     gadget_init();
+}
+
+namespace {
+
+// Whether a window manager has framed `window`: its frame is larger than
+// its client area (openbox reparents it into a decorated frame).
+bool framed_by_manager(GtkWidget* window) {
+    if (!gtk_widget_get_mapped(window)) return false;
+    GdkRectangle frame{};
+    gdk_window_get_frame_extents(gtk_widget_get_window(window), &frame);
+    return frame.height > gtk_widget_get_allocated_height(window);
+}
+
+// Maps a plain probe window and waits until the manager has framed it: the
+// proof that the manager handles map requests. `wmctrl -m` is no such proof:
+// it answers as soon as openbox has claimed the screen, and a map request
+// that reaches openbox while it is still starting up is lost (the window
+// stays unmapped for good). So the probe is mapped afresh every second
+// until the manager frames it.
+bool window_manager_answers_maps(int timeout_ms) {
+    GtkWidget* probe = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(probe), "window manager probe");
+    gtk_window_set_default_size(GTK_WINDOW(probe), 40, 30);
+    bool ok = false;
+    int attempts = 0;
+    for (int waited = 0; !ok && waited < timeout_ms; waited += 1000) {
+        gtk_widget_hide(probe);
+        gtk_widget_show(probe);
+        ++attempts;
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+        while (!(ok = framed_by_manager(probe)) && std::chrono::steady_clock::now() < end) {
+            x_sync();
+            run_pending();
+            g_usleep(5000);
+        }
+    }
+    gtk_widget_destroy(probe);
+    settle(50);
+    if (!ok) ADD_FAILURE() << "the window manager framed no probe window in " << timeout_ms << " ms";
+    else if (attempts > 1) std::fprintf(stderr, "note: the window manager framed the probe at map %d\n", attempts);
+    return ok;
+}
+
+} // namespace
+
+IgnoringWindowManager::IgnoringWindowManager() {
+    const XCalls& c = x_calls();
+    if (!c.open_display || !c.select_input || !c.default_root || !c.sync) return;
+    Display* d = c.open_display(nullptr);
+    if (!d) return;
+    c.select_input(d, c.default_root(d), SubstructureRedirectMask);
+    c.sync(d, False);
+    display_ = d;
+}
+
+IgnoringWindowManager::~IgnoringWindowManager() {
+    if (display_ && x_calls().close_display) x_calls().close_display(static_cast<Display*>(display_));
 }
 
 bool window_manager_start() {
     gui_runtime_start();
     if (window_manager_running()) return true;
     pid_t pid = fork();
-    if (pid < 0) return false;
+    if (pid < 0) {
+        ADD_FAILURE() << "cannot fork to start openbox";
+        return false;
+    }
     if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         int devnull = open("/dev/null", O_WRONLY);
         if (devnull >= 0) {
             dup2(devnull, 1);
@@ -187,27 +265,18 @@ bool window_manager_start() {
         _exit(127);
     }
     openbox_pid = pid;
-    for (int i = 0; i < 100; ++i) {
-        if (window_manager_running()) {
-            settle(100);
-            return true;
-        }
+    bool claimed = pump_until("openbox to claim the screen (wmctrl -m)", [pid] {
         if (waitpid(pid, nullptr, WNOHANG) == pid) {
             openbox_pid = 0;
-            return false;
+            return true;
         }
-        g_usleep(50000);
+        return window_manager_running();
+    }, 20000);
+    if (openbox_pid == 0) {
+        ADD_FAILURE() << "openbox exited at start (is it installed?)";
+        return false;
     }
-    return false;
-}
-
-void window_manager_stop() {
-    if (openbox_pid > 0) {
-        kill(openbox_pid, SIGTERM);
-        waitpid(openbox_pid, nullptr, 0);
-        openbox_pid = 0;
-        settle(100);
-    }
+    return claimed && window_manager_answers_maps(20000);
 }
 
 void pump(int ms) {
@@ -219,10 +288,14 @@ void pump(int ms) {
     run_pending();
 }
 
-bool pump_until(const std::function<bool()>& done, int timeout_ms) {
+bool pump_until(const char* what, const std::function<bool()>& done, int timeout_ms) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (!done()) {
-        if (std::chrono::steady_clock::now() >= end) return done();
+        if (std::chrono::steady_clock::now() >= end) {
+            if (done()) return true;
+            ADD_FAILURE() << "waited " << timeout_ms << " ms in vain for " << what;
+            return false;
+        }
         x_sync();
         run_pending();
         g_usleep(2000);
@@ -346,6 +419,58 @@ std::vector<TakenEvent> drain_events() {
     while (event_take() != 0)
         out.push_back(TakenEvent{event_type(), event_gadget(), event_window(), event_subtype()});
     return out;
+}
+
+std::vector<TakenEvent> events_until(std::int64_t type, const char* what, std::int64_t subtype, int timeout_ms) {
+    std::vector<TakenEvent> all;
+    pump_until(what, [&] {
+        run_pending();
+        while (event_take() != 0) {
+            all.push_back(TakenEvent{event_type(), event_gadget(), event_window(), event_subtype()});
+            if (all.back().type == type && (subtype == -2 || all.back().subtype == subtype)) return true;
+        }
+        return false;
+    }, timeout_ms);
+    return all;
+}
+
+namespace {
+
+GdkAtom marker_atom() { return gdk_atom_intern_static_string("TDA_TEST_MARKER"); }
+
+gboolean marker_arrived(GtkWidget*, GdkEventProperty* event, gpointer) {
+    if (event->atom == marker_atom()) event_post_flags(EVENT_TEST_MARKER, 0, 0, 0, 0, nullptr, EVENT_FLAG_FORCE);
+    return FALSE;
+}
+
+} // namespace
+
+bool send_marker(GtkWidget* widget) {
+    GtkWidget* top = widget != nullptr ? gtk_widget_get_toplevel(widget) : nullptr;
+    GdkWindow* window = top != nullptr ? gtk_widget_get_window(top) : nullptr;
+    if (window == nullptr) {
+        ADD_FAILURE() << "no realized window to send the marker through";
+        return false;
+    }
+    if (g_object_get_data(G_OBJECT(top), "tda_test_marker") == nullptr) {
+        g_object_set_data(G_OBJECT(top), "tda_test_marker", top);
+        gdk_window_set_events(window, static_cast<GdkEventMask>(gdk_window_get_events(window) |
+                                                                GDK_PROPERTY_CHANGE_MASK));
+        g_signal_connect(top, "property-notify-event", G_CALLBACK(marker_arrived), nullptr);
+    }
+    static gulong serial = 0;
+    ++serial;
+    gdk_property_change(window, marker_atom(), gdk_atom_intern_static_string("CARDINAL"), 32, GDK_PROP_MODE_REPLACE,
+                        reinterpret_cast<const guchar*>(&serial), 1);
+    gdk_display_flush(gdk_display_get_default());
+    return true;
+}
+
+std::vector<TakenEvent> events_before_marker(GtkWidget* widget) {
+    if (!send_marker(widget)) return {};
+    std::vector<TakenEvent> all = events_until(EVENT_TEST_MARKER, "the marker sent through the X server");
+    if (!all.empty() && all.back().type == EVENT_TEST_MARKER) all.pop_back();
+    return all;
 }
 
 void discard_events() {
