@@ -9,6 +9,8 @@
 
 #include <gtk/gtk.h>
 
+#include <initializer_list>
+
 namespace {
 
 GtkWidget* main_widget(ObjectId gadget) {
@@ -79,6 +81,15 @@ void describe_main_window_for_access(const MainWindowLabels& labels) {
                 "Copies the day picked in the calendar into Year, Month and Day");
     name_gadget(logo_gadget, "About TovamiDaysAfter", "Click to show the about box");
     name_gadget(banner_gadget, "TovamiDaysAfter", nullptr);
+
+    // Where a caption alone says little ("push", "　日付入力", a picture), the
+    // description shows as a tooltip too.
+    for (ObjectId gadget : {after_button, before_button, date_input_button, logo_gadget}) {
+        GtkWidget* widget = main_widget(gadget);
+        if (widget == nullptr) continue;
+        const char* description = atk_object_get_description(gtk_widget_get_accessible(widget));
+        if (description != nullptr) gtk_widget_set_tooltip_text(widget, description);
+    }
 
     link_label(labels.year, year_field);
     link_label(labels.month, month_combo);

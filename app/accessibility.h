@@ -15,7 +15,9 @@ struct MainWindowLabels {
 
 // Gives every input, button, result, the calendar and the logos of the main
 // window an accessible name and description, and links the fields with the
-// labels that stand beside them (labelled-by / label-for). Gadgets that do not
+// labels that stand beside them (labelled-by / label-for); the push buttons,
+// the date input button and the logo show their description as a tooltip
+// too. Gadgets that do not
 // exist are passed over. Main thread, GDK lock held (as during creation).
 void describe_main_window_for_access(const MainWindowLabels& labels);
 

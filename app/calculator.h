@@ -25,7 +25,8 @@ extern ObjectId after_button, date_input_button, date_calendar;
 extern ObjectId banner_gadget, logo_gadget;
 constexpr ObjectId before_button = 0;
 
-// Opens the window and creates its 21 gadgets. Returns 0.
+// Opens the window and creates its 21 gadgets. Returns 0, or 1 as soon as a
+// creation fails, after naming the gadget in one line on stderr.
 std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width,
                               std::int64_t height);
 

@@ -1,6 +1,7 @@
 // The calculator's work: dates after and before, the calendar's date, the
 // about box.
 #include "app/calculator.h"
+#include "app/compute.h"
 
 #include "runtime/core/string_functions.h"
 #include "runtime/core/wide_string.h"
@@ -8,32 +9,9 @@
 #include "runtime/gadget/gadget.h"
 #include "runtime/message/message_box.h"
 
-#include <limits>
+#include <iterator>
 
 namespace {
-
-constexpr const WideChar* RESULT_MASK = u"%yyyy/%mm/%dd";
-
-// The number in a gadget's text, read as string_to_number reads it, with an
-// optional prefix put in front of the text first. The workspace position is
-// restored before returning.
-std::int64_t read_number(ObjectId gadget, const WideChar* prefix) {
-    std::int64_t start = workspace_position();
-    if (prefix) workspace_push_string(prefix);
-    gadget_get_text(gadget, workspace_position());
-    std::int64_t value = string_to_number(workspace_string_at(start));
-    workspace_set_position(start);
-    return value;
-}
-
-// A date field as date_make takes it. A value that does not fit 32 bits
-// becomes 0, which no field accepts, so "4294969320" cannot pass as 2024.
-std::int32_t date_field(std::int64_t value) {
-    if (value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max())
-        return 0;
-    return static_cast<std::int32_t>(value);
-}
 
 // Sets a gadget's text to the workspace text at offset start (ending at the
 // position) and puts the position back to the end of that text.
@@ -44,18 +22,25 @@ void set_text_from_workspace(ObjectId gadget, std::int64_t start) {
     workspace_set_position(end);
 }
 
-// Reads the entered date and a count, adds count days and shows the result.
-void compute(ObjectId count_field, const WideChar* count_prefix, ObjectId result_field) {
-    std::int32_t year = date_field(read_number(year_field, nullptr));
-    std::int32_t month = date_field(read_number(month_combo, nullptr));
-    std::int32_t day = date_field(read_number(day_combo, nullptr));
-    std::int64_t count = read_number(count_field, count_prefix);
-
-    DateValue d = date_make(year, month, day, 0, 0, 0);
-    DateValue r = date_add(d, DATE_UNIT_DAY, count);
-
-    std::int64_t start = workspace_position();
-    date_format(RESULT_MASK, r, start);
+// Reads the entered date and a count from the fields, computes as the
+// command line does and shows the result.
+void compute(ObjectId count_field, CountDirection direction, ObjectId result_field) {
+    const std::int64_t start = workspace_position();
+    const ObjectId inputs[] = {year_field, month_combo, day_combo, count_field};
+    std::int64_t at[std::size(inputs)];
+    for (std::size_t i = 0; i < std::size(inputs); ++i) {
+        at[i] = workspace_position();
+        if (gadget_get_text(inputs[i], at[i]) == nullptr) {
+            workspace_set_position(at[i]);
+            workspace_push_string(nullptr); // read as ""
+        }
+        workspace_step(); // keep this text while the next ones are read
+    }
+    // Addresses only now: reading may have moved the workspace's buffer.
+    const DateValue r = calculate_date(workspace_string_at(at[0]), workspace_string_at(at[1]),
+                                       workspace_string_at(at[2]), workspace_string_at(at[3]), direction);
+    workspace_set_position(start);
+    format_result(r, start);
     set_text_from_workspace(result_field, start);
     workspace_set_position(start);
 }
@@ -63,20 +48,22 @@ void compute(ObjectId count_field, const WideChar* count_prefix, ObjectId result
 } // namespace
 
 std::int64_t compute_date_after(std::int64_t) {
-    compute(after_count_field, nullptr, after_result_field);
+    compute(after_count_field, CountDirection::after, after_result_field);
     return 0;
 }
 
-// The count is read with a "-" in front, so 5 means 5 days back; a count that
-// already starts with a sign or a blank reads as 0.
 std::int64_t compute_date_before(std::int64_t) {
-    compute(before_count_field, u"-", before_result_field);
+    compute(before_count_field, CountDirection::before, before_result_field);
     return 0;
 }
 
 std::int64_t fill_date_from_calendar(std::int64_t) {
-    DateValue d = gadget_get_state(date_calendar);
-    if (d == 0) return 0;
+    // 0 is a real day here (1970-01-01), so "no calendar" is asked of the
+    // gadget itself. A day outside the accepted range (DATE_INVALID) leaves
+    // the fields as the user typed them.
+    if (gadget_lookup(date_calendar) == nullptr) return 0;
+    const DateValue d = gadget_get_state(date_calendar);
+    if (d < DATE_MAKE_FIRST || d > DATE_MAKE_LAST) return 0;
 
     std::int64_t start = workspace_position();
     date_format(RESULT_MASK, d, start);

@@ -1,6 +1,7 @@
 // Start-up, main loop and shut-down of the calculator.
 #include "app/app.h"
 #include "app/calculator.h"
+#include "app/command_line.h"
 
 #include "runtime/core/linked_list.h"
 #include "runtime/core/runtime_start.h"
@@ -12,6 +13,7 @@
 #include "runtime/event/event_wait.h"
 #include "runtime/font/font.h"
 #include "runtime/gadget/gadget.h"
+#include "runtime/gadget/gadget_kinds.h"
 #include "runtime/image/image.h"
 #include "runtime/window/window.h"
 
@@ -86,13 +88,16 @@ std::int64_t dispatch_event(std::int64_t type) {
         std::int64_t subtype = event_subtype();
         if (gadget == before_button) compute_date_before(subtype);
         else if (gadget == after_button) compute_date_after(subtype);
+        // Enter in a count field presses that row's push button.
+        else if (gadget == after_count_field && subtype == SUBTYPE_ENTER_KEY) compute_date_after(subtype);
+        else if (gadget == before_count_field && subtype == SUBTYPE_ENTER_KEY) compute_date_before(subtype);
         else if (gadget == logo_gadget) show_about(subtype);
         else if (gadget == date_input_button) fill_date_from_calendar(subtype);
     }
     return 1;
 }
 
-void app_start(int* argc, char*** argv) {
+bool app_start(int* argc, char*** argv) {
     runtime_start(argc, argv);
     logo_image = load_logo("TovamiLogoNeon100x49.png");
     banner_image = load_logo("TovamiHidukeGULogoColor.png");
@@ -100,8 +105,9 @@ void app_start(int* argc, char*** argv) {
     font_load(1, u"Sans", 9);
     font_load(2, u"Sans", 8);
     font_load(3, u"IPAゴシック", 9);
-    open_main_window(40, 40, 790, 400);
+    if (open_main_window(40, 40, 790, 400) != 0) return false;
     fill_date_from_calendar();
+    return true;
 }
 
 void app_stop() {
@@ -110,7 +116,18 @@ void app_stop() {
 }
 
 int app_run(int* argc, char*** argv) {
-    app_start(argc, argv);
+    locale_init();
+    workspace_init();
+    const CommandLineOutcome outcome = command_line_read(argc, argv);
+    if (outcome.finished) {
+        thread_slots_end();
+        workspace_end();
+        return outcome.status;
+    }
+    if (!app_start(argc, argv)) {
+        app_stop();
+        return 1;
+    }
     for (;;) {
         std::int64_t type = event_wait();
         if (dispatch_event(type) == DISPATCH_STOP) break;

@@ -37,9 +37,12 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# Configures the build folder and builds the given targets (none: everything).
 configure_and_build() {
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$build" -j "$(nproc)"
+    local targets=() t
+    for t in "$@"; do targets+=(--target "$t"); done
+    cmake --build "$build" -j "$(nproc)" "${targets[@]}"
 }
 
 # Starts Xvfb on a free display number and exports DISPLAY; stops it on exit.
@@ -87,7 +90,9 @@ run_program() {
     done
     if [ -n "$wid" ]; then
         sleep 1
-        import -window root "$shot"
+        # The window with the frame and title bar that the window manager
+        # drew around it, not the whole screen.
+        import -frame -window "$wid" "$shot"
         echo "Screenshot of the window: $shot"
         wmctrl -i -c "$wid" 2>/dev/null
         for i in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
@@ -140,9 +145,8 @@ run_tests() {
 }
 
 install_missing
-configure_and_build
 case "$mode" in
-    run) run_program ;;
-    test) run_tests ;;
+    run) configure_and_build tovamidaysafter && run_program ;;
+    test) configure_and_build && run_tests ;;
     *) echo "usage: $0 run|test" >&2; exit 2 ;;
 esac

@@ -133,12 +133,67 @@ void editor_remove_item(GadgetRecord* g, std::int64_t n) {
     gtk_text_buffer_delete(buffer, &start, &end);
 }
 
+// Data key on the view of a single-line editor (any non-null value).
+constexpr const char* EDITOR_KEY_SINGLE_LINE = "tda_single_line";
+
+bool is_line_break(char c) { return c == '\n' || c == '\r'; }
+
+// Buffer "insert-text" of a single-line editor (user data: unused): a text
+// holding a line break is inserted only up to it. The cut text is inserted
+// in its place (emitting this signal again, now without a break) and the
+// original insertion is stopped; `location` ends after the inserted text, as
+// the default handler leaves it.
+void on_single_line_insert(GtkTextBuffer* buffer, GtkTextIter* location, gchar* text, gint length,
+                           gpointer) noexcept {
+    if (text == nullptr) return;
+    gint cut = 0;
+    while ((length < 0 ? text[cut] != '\0' : cut < length) && !is_line_break(text[cut])) ++cut;
+    if (length < 0 ? text[cut] == '\0' : cut == length) return;
+    g_signal_stop_emission_by_name(buffer, "insert-text");
+    if (cut > 0) gtk_text_buffer_insert(buffer, location, text, cut);
+}
+
+// "key-press-event" of a single-line editor's view (user data: id + 1):
+// Return and Enter post SUBTYPE_ENTER_KEY and are consumed, so no line break
+// goes in; every other key goes on to the view. An input method that is
+// composing gets Enter first (to commit its text), and then nothing is posted.
+gboolean on_single_line_key(GtkWidget* view, GdkEventKey* event, gpointer data) noexcept {
+    const guint key = event->keyval;
+    if (key != GDK_KEY_Return && key != GDK_KEY_KP_Enter && key != GDK_KEY_ISO_Enter) return FALSE;
+    if (gtk_text_view_im_context_filter_keypress(GTK_TEXT_VIEW(view), event)) return TRUE;
+    const auto stored = reinterpret_cast<std::intptr_t>(data);
+    if (stored != 0) gadget_post_event(view, static_cast<ObjectId>(stored - 1), SUBTYPE_ENTER_KEY);
+    return TRUE;
+}
+
+// Makes the editor single-line once: connects the two handlers above and
+// cuts its present text at the first line break.
+void editor_make_single_line(GadgetRecord* g) {
+    GtkTextView* view = editor_view(g);
+    if (g_object_get_data(G_OBJECT(view), EDITOR_KEY_SINGLE_LINE) != nullptr) return;
+    g_object_set_data(G_OBJECT(view), EDITOR_KEY_SINGLE_LINE, view);
+    GtkTextBuffer* buffer = editor_buffer(g);
+    if (gtk_text_buffer_get_line_count(buffer) > 1) {
+        GtkTextIter first_start;
+        GtkTextIter first_end;
+        GtkTextIter end;
+        editor_line_bounds(buffer, 0, &first_start, &first_end);
+        gtk_text_buffer_get_end_iter(buffer, &end);
+        gtk_text_buffer_delete(buffer, &first_end, &end);
+    }
+    g_signal_connect(buffer, "insert-text", G_CALLBACK(on_single_line_insert), nullptr);
+    gpointer id_plus_one = g_object_get_data(G_OBJECT(view), GADGET_KEY_ID);
+    g_signal_connect(view, "key-press-event", G_CALLBACK(on_single_line_key), id_plus_one);
+}
+
 std::int64_t editor_get_attribute(GadgetRecord* g, std::int32_t code) {
     switch (code) {
     case EDITOR_READ_ONLY:
         return gtk_text_view_get_editable(editor_view(g)) ? 0 : 1;
     case EDITOR_WORD_WRAP:
         return gtk_text_view_get_wrap_mode(editor_view(g)) == GTK_WRAP_WORD ? 1 : 0;
+    case EDITOR_SINGLE_LINE:
+        return g_object_get_data(G_OBJECT(editor_view(g)), EDITOR_KEY_SINGLE_LINE) != nullptr ? 1 : 0;
     default:
         return 0;
     }
@@ -151,6 +206,9 @@ void editor_set_attribute(GadgetRecord* g, std::int32_t code, std::int64_t value
         break;
     case EDITOR_WORD_WRAP:
         gtk_text_view_set_wrap_mode(editor_view(g), value != 0 ? GTK_WRAP_WORD : GTK_WRAP_NONE);
+        break;
+    case EDITOR_SINGLE_LINE:
+        if (value != 0) editor_make_single_line(g);
         break;
     default:
         break;

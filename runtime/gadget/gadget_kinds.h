@@ -39,6 +39,12 @@ constexpr std::int32_t COMBO_IMAGES = 8;       // items may carry an image
 // Editor gadget flags, also the attribute codes of its get/set_attribute slots.
 constexpr std::int32_t EDITOR_READ_ONLY = 1;   // the view rejects typing
 constexpr std::int32_t EDITOR_WORD_WRAP = 2;   // lines wrap at word boundaries
+// Attribute only (set with the kind's set_attribute): one line of text. Return
+// inserts nothing and posts SUBTYPE_ENTER_KEY; an inserted or pasted text keeps
+// only what comes before its first line break. Cannot be taken back.
+constexpr std::int32_t EDITOR_SINGLE_LINE = 4;
+// Subtype posted by a single-line editor when Return or Enter is pressed in it.
+constexpr std::int64_t SUBTYPE_ENTER_KEY = 1024;
 
 // A fixed, wrapping label. `text` may be null (no text).
 ObjectId gadget_text_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,

@@ -1,6 +1,8 @@
 // The calculator as a user meets it: the real main window, driven with real
-// key presses and clicks through the X server, read back from its fields.
+// key presses and clicks through the X server, read back from its fields; the
+// same inputs given to the command line must give the same results.
 #include "app_test_support.h"
+#include "support/test_support.h"
 
 #include "runtime/date/date.h"
 
@@ -9,6 +11,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 using namespace tda_test;
 using namespace tda_app_test;
@@ -23,6 +26,17 @@ void click(ObjectId gadget, int button = 1) {
 
 class Calculator : public CalculatorWindowTest {};
 
+// The year, month and day fields hold `date` as yyyy, mm and dd.
+void expect_fields_show(DateValue date) {
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "%04d", date_year(date));
+    EXPECT_EQ(text_of(year_field), expected);
+    std::snprintf(expected, sizeof expected, "%02d", date_month(date));
+    EXPECT_EQ(text_of(month_combo), expected);
+    std::snprintf(expected, sizeof expected, "%02d", date_day(date));
+    EXPECT_EQ(text_of(day_combo), expected);
+}
+
 TEST_F(Calculator, StartsWithTheCalendarsDayInTheFields) {
     // The calendar opens on today by the system's clock, whatever the year;
     // the fields take that day when it lies in the valid range and are left
@@ -31,13 +45,7 @@ TEST_F(Calculator, StartsWithTheCalendarsDayInTheFields) {
     if (today == DATE_INVALID) {
         EXPECT_NE(text_of(year_field), "0000");
     } else {
-        char expected[16];
-        std::snprintf(expected, sizeof expected, "%04d", date_year(today));
-        EXPECT_EQ(text_of(year_field), expected);
-        std::snprintf(expected, sizeof expected, "%02d", date_month(today));
-        EXPECT_EQ(text_of(month_combo), expected);
-        std::snprintf(expected, sizeof expected, "%02d", date_day(today));
-        EXPECT_EQ(text_of(day_combo), expected);
+        expect_fields_show(today);
     }
     EXPECT_EQ(text_of(after_count_field), "");
     EXPECT_EQ(text_of(before_count_field), "");
@@ -52,8 +60,9 @@ TEST_F(Calculator, PushButtonsShowTheDatesAfterAndBefore) {
         {"1970", "1", "1", "0", "1", "1970/01/01", "1969/12/31"},    // no range check on results
         {"2024", "2", "30", "1", "1", "0000/00/00", "0000/00/00"},   // no such day
         {"2024", "1", "1", "$10", "%101", "2024/01/17", "2023/12/27"}, // hex 16, binary 5
-        {"2024", "1", "10", "-7", " 7", "2024/01/03", "2024/01/10"}, // signs and blanks
-        {"2024", "03", "3x", "12ab", "-7", "2024/03/15", "2024/03/03"},
+        {"2024", "1", "10", "-7", " 7", "2024/01/03", "2024/01/03"}, // signs and blanks
+        {"2024", "1", "10", " 7", "+7", "2024/01/17", "2024/01/03"},
+        {"2024", "03", "3x", "12ab", "-7", "2024/03/15", "2024/03/10"}, // a before count of -7 goes forward
         {"2038", "1", "10", "30", "", "2038/02/09", "2038/01/10"},   // past 2038 in full
         {"2000", "1", "1", "99999999999999999999", "4294967297", "0000/00/00", "0000/00/00"},
         {"year", "1", "1", "1", "1", "0000/00/00", "0000/00/00"},
@@ -71,6 +80,15 @@ TEST_F(Calculator, PushButtonsShowTheDatesAfterAndBefore) {
         click(before_button);
         EXPECT_EQ(text_of(after_result_field), c.after_result);
         EXPECT_EQ(text_of(before_result_field), c.before_result);
+
+        // The command line computes with the same function.
+        const std::string date = std::string(c.year) + "/" + c.month + "/" + c.day;
+        for (const auto& [option, count, shown] : {std::tuple{"--after", c.after, text_of(after_result_field)},
+                                                   std::tuple{"--before", c.before, text_of(before_result_field)}}) {
+            const ProgramRun run = run_program({calculator_program(), option, date, count}, {"DISPLAY", "WAYLAND_DISPLAY"});
+            EXPECT_EQ(run.out, shown + "\n") << option << " " << date << " " << count;
+            EXPECT_EQ(run.status, shown == "0000/00/00" ? 1 : 0) << run.err;
+        }
     }
 }
 
@@ -94,7 +112,7 @@ TEST_F(Calculator, DateInputButtonCopiesThePickedDay) {
     GtkAllocation a;
     gtk_widget_get_allocation(cal, &a);
     xtest_click(x + a.width / 2, y + a.height * 2 / 3);
-    run_loop(150);
+    run_loop_until_marker();
     DateValue picked = gadget_get_state(date_calendar);
     ASSERT_GT(picked, 0);
     type_into(year_field, "1999");
@@ -103,14 +121,46 @@ TEST_F(Calculator, DateInputButtonCopiesThePickedDay) {
     gadget_set_text(after_result_field, u"untouched");
 
     click(date_input_button);
-    char expected[16];
-    std::snprintf(expected, sizeof expected, "%04d", date_year(picked));
-    EXPECT_EQ(text_of(year_field), expected);
-    std::snprintf(expected, sizeof expected, "%02d", date_month(picked));
-    EXPECT_EQ(text_of(month_combo), expected);
-    std::snprintf(expected, sizeof expected, "%02d", date_day(picked));
-    EXPECT_EQ(text_of(day_combo), expected);
+    expect_fields_show(picked);
     EXPECT_EQ(text_of(after_result_field), "untouched"); // copying computes nothing
+}
+
+TEST_F(Calculator, DateInputButtonCopiesTheEpochAndKeepsTheFieldsForDaysOutOfRange) {
+    struct Case {
+        int year, month, day; // the calendar's day (month from 1)
+        const char *year_text, *month_text, *day_text;
+    };
+    const Case cases[] = {
+        {1970, 1, 1, "1970", "01", "01"},   // DateValue 0 is a day like any other
+        {2040, 5, 5, "1999", "12", "31"},   // beyond 2038-01-19: the typed date stays
+        {1969, 12, 31, "1999", "12", "31"},
+        {2038, 1, 19, "2038", "01", "19"},
+    };
+    GtkCalendar* calendar = GTK_CALENDAR(widget_of(date_calendar));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.year) + "-" + std::to_string(c.month) + "-" + std::to_string(c.day));
+        type_into(year_field, "1999");
+        type_into(month_combo, "12");
+        type_into(day_combo, "31");
+        gtk_calendar_select_month(calendar, static_cast<guint>(c.month - 1), static_cast<guint>(c.year));
+        gtk_calendar_select_day(calendar, static_cast<guint>(c.day));
+        run_loop(60);
+        click(date_input_button);
+        EXPECT_EQ(text_of(year_field), c.year_text);
+        EXPECT_EQ(text_of(month_combo), c.month_text);
+        EXPECT_EQ(text_of(day_combo), c.day_text);
+    }
+}
+
+TEST_F(Calculator, ButtonsAndLogoExplainThemselvesInATooltip) {
+    for (ObjectId gadget : {after_button, before_button, date_input_button, logo_gadget}) {
+        GtkWidget* widget = widget_of(gadget);
+        gchar* tip = gtk_widget_get_tooltip_text(widget);
+        const char* description = atk_object_get_description(gtk_widget_get_accessible(widget));
+        ASSERT_NE(tip, nullptr);
+        EXPECT_STREQ(tip, description);
+        g_free(tip);
+    }
 }
 
 // While an about box runs its own loop, a watch polling every 100 ms finds

@@ -1,11 +1,16 @@
 // The calculator from the keyboard alone: real Tab presses walk the inputs in
-// reading order, and Space or Return on a focused "push" computes its result.
+// reading order, Space or Return on a focused "push" computes its result,
+// Enter in a count field computes without a line break, Esc closes the about
+// box, Ctrl+C copies a result, Ctrl+W and Ctrl+Q ask to close, and a focused
+// field shows a ring.
 #include "app_test_support.h"
 
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <vector>
 
 using namespace tda_test;
 using namespace tda_app_test;
@@ -44,7 +49,177 @@ const char* name_of(ObjectId gadget) {
     return "?";
 }
 
-class Keyboard : public CalculatorWindowTest {};
+void press_with_control(const char* key) {
+    xtest_key_down("Control_L", true);
+    xtest_key(key);
+    xtest_key_down("Control_L", false);
+    run_loop(60);
+}
+
+class Keyboard : public CalculatorWindowTest {
+  protected:
+    static void SetUpTestSuite() {
+        CalculatorWindowTest::SetUpTestSuite();
+        if (start_calculator()) focus_at_start = focused();
+    }
+    static inline GtkWidget* focus_at_start = nullptr;
+};
+
+// The about box watched from its own loop: Escape is pressed once the box is
+// visible; should the box still be open 5 s later, it is answered directly
+// so that the test goes on (and fails).
+struct AboutBox {
+    bool seen = false;
+    bool still_open = false;
+};
+
+GtkWidget* visible_message_box() {
+    GtkWidget* found = nullptr;
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next)
+        if (GTK_IS_MESSAGE_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data))) found = GTK_WIDGET(l->data);
+    g_list_free(tops);
+    return found;
+}
+
+gboolean press_escape_on_about(gpointer data) {
+    if (visible_message_box() != nullptr) {
+        static_cast<AboutBox*>(data)->seen = true;
+        xtest_key("Escape");
+    }
+    return G_SOURCE_REMOVE;
+}
+
+gboolean answer_about_if_open(gpointer data) {
+    if (GtkWidget* box = visible_message_box()) {
+        static_cast<AboutBox*>(data)->still_open = true;
+        gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+    }
+    return G_SOURCE_REMOVE;
+}
+
+// Runs the program's loop body until a close request is dispatched (true, and
+// the dispatcher said stop) or 3 s passed (false).
+bool close_request_stops_the_loop() {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (std::chrono::steady_clock::now() < end) {
+        std::int64_t type = event_wait_timeout(5);
+        if (type == EVENT_CLOSE) return dispatch_event(type) == DISPATCH_STOP;
+        if (type != EVENT_NONE && type != EVENT_TOOLKIT_ONLY) dispatch_event(type);
+    }
+    return false;
+}
+
+std::string clipboard_text() {
+    struct Reply {
+        bool done = false;
+        std::string text;
+    } reply;
+    gtk_clipboard_request_text(
+        gtk_clipboard_get(GDK_SELECTION_CLIPBOARD),
+        [](GtkClipboard*, const gchar* text, gpointer data) {
+            auto* r = static_cast<Reply*>(data);
+            r->text = text ? text : "";
+            r->done = true;
+        },
+        &reply);
+    pump_until("the clipboard's text", [&] { return reply.done; }, 3000);
+    return reply.text;
+}
+
+TEST_F(Keyboard, EnterComputesEscClosesAboutCtrlCCopiesCtrlWAndCtrlQClose) {
+    EXPECT_EQ(focus_at_start, focus_target(after_count_field)) << "start-up focus is not in the days-after count";
+
+    // Enter in a count field computes that row, and no field takes a line break.
+    type_into(year_field, "2024");
+    press("Return");
+    EXPECT_EQ(text_of(year_field), "2024");
+    type_into(month_combo, "1");
+    type_into(day_combo, "10");
+    struct Row {
+        ObjectId count, result;
+        const char *days, *expected;
+    };
+    for (const Row& row : {Row{after_count_field, after_result_field, "12", "2024/01/22"},
+                           Row{before_count_field, before_result_field, "+7", "2024/01/03"}}) {
+        SCOPED_TRACE(std::string("Enter in ") + name_of(row.count));
+        gadget_set_text(row.result, u"");
+        type_into(row.count, row.days);
+        press("Return");
+        run_loop(100);
+        EXPECT_EQ(text_of(row.result), row.expected);
+        EXPECT_EQ(text_of(row.count), row.days);
+        EXPECT_EQ(focused(), focus_target(row.count));
+    }
+
+    // A pasted text keeps its first line.
+    gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), "30\n40", -1);
+    type_into(after_count_field, "");
+    press_with_control("v");
+    EXPECT_EQ(text_of(after_count_field), "30");
+    press("Return");
+    run_loop(100);
+    EXPECT_EQ(text_of(after_result_field), "2024/02/09");
+
+    // A result rejects typing but can be selected and copied.
+    type_into(after_result_field, "x");
+    EXPECT_EQ(text_of(after_result_field), "2024/02/09");
+    press_with_control("a");
+    press_with_control("c");
+    EXPECT_EQ(clipboard_text(), "2024/02/09");
+
+    // Esc closes the about box: the click returns once the box is gone.
+    AboutBox about;
+    g_timeout_add(700, press_escape_on_about, &about);
+    g_timeout_add(5000, answer_about_if_open, &about);
+    click_widget(widget_of(logo_gadget));
+    run_loop(150);
+    EXPECT_TRUE(about.seen) << "no about box within 0.7 s of the click";
+    EXPECT_FALSE(about.still_open) << "Escape did not close the about box";
+    run_loop(4900); // the fallback has passed and found nothing
+    EXPECT_FALSE(about.still_open);
+
+    // Ctrl+W and Ctrl+Q make the same close request as the close button.
+    for (const char* key : {"w", "q"}) {
+        SCOPED_TRACE(std::string("Ctrl+") + key);
+        type_into(before_count_field, "");
+        xtest_key_down("Control_L", true);
+        xtest_key(key);
+        xtest_key_down("Control_L", false);
+        EXPECT_TRUE(close_request_stops_the_loop()) << "no close request within 3 s";
+    }
+}
+
+TEST_F(Keyboard, AFocusedFieldAndTheCalendarShowARing) {
+    // The right-hand edge of each, away from a field's caret at the left.
+    for (ObjectId gadget : {before_count_field, date_calendar}) {
+        SCOPED_TRACE(name_of(gadget));
+        GtkWidget* widget = widget_of(gadget);
+        auto right_edge = [&] {
+            settle(300);
+            int x = 0, y = 0;
+            EXPECT_TRUE(widget_screen_origin(widget, &x, &y));
+            GtkAllocation a;
+            gtk_widget_get_allocation(widget, &a);
+            std::vector<Pixel> band;
+            for (int dy = 0; dy < a.height; ++dy)
+                for (int dx = a.width - 4; dx < a.width; ++dx) band.push_back(screen_pixel(x + dx, y + dy));
+            return band;
+        };
+        gtk_widget_grab_focus(widget_of(after_count_field));
+        const std::vector<Pixel> unfocused = right_edge();
+        gtk_widget_grab_focus(widget);
+        ASSERT_EQ(focused(), widget);
+        const std::vector<Pixel> focused_band = right_edge();
+        ASSERT_EQ(focused_band.size(), unfocused.size());
+        std::size_t changed = 0;
+        for (std::size_t i = 0; i < unfocused.size(); ++i) {
+            const Pixel &a = unfocused[i], &b = focused_band[i];
+            changed += a.red != b.red || a.green != b.green || a.blue != b.blue;
+        }
+        EXPECT_GE(changed, unfocused.size() / 8) << "focused, it looks as it does unfocused";
+    }
+}
 
 TEST_F(Keyboard, TabWalksTheInputsInReadingOrderAndShiftTabBack) {
     const ObjectId order[] = {year_field,         month_combo,   day_combo,     after_count_field, after_button,

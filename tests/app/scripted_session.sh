@@ -27,23 +27,11 @@ session_log() { echo "session: $*"; }
 session_problems=
 session_problem() { session_log "PROBLEM: $*"; session_problems="$session_problems$*; "; }
 
-# Waits up to $2 seconds for a visible window whose name matches $1; prints
-# its id. A window that exists but stays unmapped for 10 s is mapped afresh:
-# a window manager that was still starting may have lost its map request.
-session_find_window() {
-    local name=$1 limit=$2 id= i hidden
-    for ((i = 0; i < limit * 10; i++)); do
-        id=$(xdotool search --onlyvisible --name "$name" 2>/dev/null | head -n1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        kill -0 "$session_pid" 2>/dev/null || return 1
-        if ((i % 100 == 99)); then
-            hidden=$(xdotool search --name "$name" 2>/dev/null | head -n1)
-            [ -n "$hidden" ] && { session_log "window $hidden still unmapped; mapping it again" >&2; xdotool windowmap "$hidden" 2>/dev/null; }
-        fi
-        sleep 0.1
-    done
-    return 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/window_wait.sh"
+
+# Waits up to $2 seconds for the program's visible window named $1; prints
+# its id.
+session_find_window() { window_wait "$1" "$2" "$session_pid"; }
 
 # Prints the text of the field at x,y of the window: selects all of it and
 # reads the primary selection, which the program serves (bounded wait).
@@ -52,6 +40,21 @@ session_read_field() {
     xdotool key --clearmodifiers ctrl+a
     session_pause
     timeout 30 xclip -o -selection primary 2>/dev/null
+}
+
+# Types $3 into the field at x,y and reads it back; a program still busy
+# starting up may drop the first keys, so typing is tried up to three times.
+# $4 names the field for the log.
+session_type_checked() {
+    local try got
+    for try in 1 2 3; do
+        session_type "$1" "$2" "$3"
+        got=$(session_read_field "$1" "$2")
+        [ "$got" = "$3" ] && return 0
+        session_log "$4 reads '$got' after typing '$3' (try $try)"
+        session_pause 3
+    done
+    session_problem "$4 does not take '$3' (reads '$got')"
 }
 
 # Checks that the field at x,y holds $3; $4 names it for the log.
@@ -84,11 +87,8 @@ session_wm=
 session_ensure_window_manager() {
     wmctrl -m >/dev/null 2>&1 && return 0
     session_log "no window manager answers; starting openbox"
-    openbox >/dev/null 2>&1 &
-    session_wm="$session_wm $!"
-    local i
-    for ((i = 0; i < 100; i++)); do wmctrl -m >/dev/null 2>&1 && return 0; sleep 0.1; done
-    return 1
+    wm_start
+    session_wm="$session_wm $wm_pid"
 }
 
 # What a stuck session looks like, for the test's output: the windows on the
@@ -103,11 +103,8 @@ scripted_session() {
     session_status=125
     session_problems=
     local wm=
-    if ! wmctrl -m >/dev/null 2>&1; then
-        openbox >/dev/null 2>&1 &
-        wm=$!
-        for _ in $(seq 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
-    fi
+    wm_start
+    wm=$wm_pid
     "$@" &
     session_pid=$!
     session_wid=$(session_find_window '^TovamiDaysAfter$' 90) || {
@@ -123,11 +120,23 @@ scripted_session() {
     xdotool windowactivate --sync "$session_wid" 2>/dev/null
     session_pause 2
 
-    session_type 60 85 2024        # year
-    session_type 200 85 2          # month (combo entry)
-    session_type 340 85 28         # day (combo entry)
-    session_type 60 177 '$10'      # days after
-    session_type 60 237 100        # days before
+    # The window shows before start-up has finished; start-up ends by
+    # copying the calendar's day (today) into the fields, which would
+    # overwrite what was typed before. Wait (bounded) until the year is there.
+    local started_year= tries
+    if [ "$(date +%Y)" -le 2037 ]; then
+        for ((tries = 0; tries < 20; tries++)); do
+            started_year=$(session_read_field 60 85)
+            [ "$started_year" = "$(date +%Y)" ] && break
+            session_pause 3
+        done
+        [ "$started_year" = "$(date +%Y)" ] || session_problem "start-up put no year into the year field (reads '$started_year')"
+    fi
+    session_type_checked 60 85 2024 year
+    session_type_checked 200 85 2 month         # combo entry
+    session_type_checked 340 85 28 day          # combo entry
+    session_type_checked 60 177 '$10' "days after"
+    session_type_checked 60 237 100 "days before"
     session_click 480 180          # push (after)
     session_pause 2
     session_click 480 240          # push (before)

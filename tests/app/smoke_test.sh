@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Out-of-process check of the built program: on its own virtual display with a
 # window manager it opens one 790 x 400 window titled "TovamiDaysAfter" that
-# the user cannot resize, and a close request from the window manager ends it
-# with exit status 0 within a few seconds.
+# the user cannot resize, and a close request from the window manager, Ctrl+W
+# or Ctrl+Q ends it with exit status 0 within a few seconds.
 #   bash tests/app/smoke_test.sh PROGRAM
 set -uo pipefail
 exe=${1:?usage: smoke_test.sh PROGRAM}
@@ -13,22 +13,34 @@ fi
 
 fail() { echo "FAIL: $*"; exit 1; }
 
-openbox >/dev/null 2>&1 &
-wm=$!
-trap 'kill $wm 2>/dev/null' EXIT
-for _ in $(seq 50); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
+source "$(dirname "${BASH_SOURCE[0]}")/window_wait.sh"
+wm_start || fail "no window manager"
+trap '[ -n "$wm_pid" ] && kill $wm_pid 2>/dev/null' EXIT
 
-"$exe" &
-pid=$!
-wid=
-for _ in $(seq 100); do
-    wid=$(xdotool search --onlyvisible --name '^TovamiDaysAfter$' 2>/dev/null | head -n1)
-    [ -n "$wid" ] && break
-    kill -0 $pid 2>/dev/null || fail "the program ended before showing its window"
-    sleep 0.1
-done
-[ -n "$wid" ] || fail "no window titled TovamiDaysAfter"
-sleep 0.5
+# Starts the program and sets pid and wid once its window is shown.
+start_program() {
+    "$exe" &
+    pid=$!
+    wid=$(window_wait '^TovamiDaysAfter$' 10 $pid) || fail "no window titled TovamiDaysAfter"
+    sleep 0.5
+}
+
+# Waits up to 5 s for the program to end after "$1"; it must exit with 0.
+# "$2", when given, is a command that asks again each second meanwhile (a
+# window manager that was still settling may drop the first request).
+expect_ended() {
+    for i in $(seq 50); do
+        kill -0 $pid 2>/dev/null || break
+        [ -n "${2:-}" ] && [ $((i % 10)) -eq 0 ] && $2
+        sleep 0.1
+    done
+    kill -0 $pid 2>/dev/null && { kill $pid; fail "still running 5 s after $1"; }
+    wait $pid
+    status=$?
+    [ $status -eq 0 ] || fail "exit status $status after $1"
+}
+
+start_program
 
 eval "$(xdotool getwindowgeometry --shell "$wid")"
 echo "window $wid: ${WIDTH}x${HEIGHT} at $X,$Y"
@@ -45,9 +57,12 @@ cx=$((X + WIDTH / 2)) cy=$((Y + HEIGHT / 2))
 [ $((cy - 512)) -le 40 ] && [ $((512 - cy)) -le 40 ] || fail "not centred vertically (centre y $cy)"
 
 wmctrl -i -c "$wid"
-for _ in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $pid 2>/dev/null && { kill $pid; fail "still running 5 s after the close request"; }
-wait $pid
-status=$?
-[ $status -eq 0 ] || fail "exit status $status"
-echo "ok: window checked and closed, exit status 0"
+expect_ended "the close request" "wmctrl -i -c $wid"
+
+for keys in ctrl+w ctrl+q; do
+    start_program
+    xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
+    xdotool key "$keys"
+    expect_ended "$keys"
+done
+echo "ok: window checked; the close request, Ctrl+W and Ctrl+Q each end it with exit status 0"

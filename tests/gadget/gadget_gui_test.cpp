@@ -327,12 +327,13 @@ TEST_F(Gadget, ProgramChangesPostNoEvents) {
     gadget_set_text(id, u"set");
     EXPECT_EQ(gadget_add_item(id, -1, u"item"), 5);
     gadget_set_state(id, 9);
-    EXPECT_TRUE(drain_events().empty());
+    // Window events (a repaint of the new gadget) may come; gadget ones not.
+    EXPECT_EQ(count_events(drain_events(), EVENT_GADGET), 0);
     EXPECT_EQ(gadget_text_of(id), u"item");
     EXPECT_EQ(gadget_get_state(id), 9);
     // Outside the program's changes the same post goes through.
     gadget_post_event(gadget_lookup(id)->main, id, SUBTYPE_CHANGE);
-    EXPECT_EQ(drain_events().size(), 1u);
+    EXPECT_EQ(count_events(drain_events(), EVENT_GADGET), 1);
 }
 
 TEST_F(Gadget, NullAndNonAsciiText) {

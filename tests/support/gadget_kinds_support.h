@@ -37,8 +37,10 @@ struct Rgb {
 };
 Rgb widget_pixel(GtkWidget* widget, int dx, int dy);
 
-// Runs pending toolkit iterations and takes every queued event, keeping only
-// the EVENT_GADGET ones (window events such as pointer motion are dropped).
+// Takes every event up to a marker sent through the X server now (see
+// events_before_marker), so all input sent before has been handled, and
+// keeps only the EVENT_GADGET ones (window events such as pointer motion are
+// dropped). Without a kinds window it takes what is queued.
 struct TakenEvent;
 std::vector<TakenEvent> drain_gadget_events();
 

@@ -17,6 +17,7 @@ namespace tda_test {
 namespace {
 
 int complaints = 0;
+ObjectId last_kinds_window = 0; // the window markers are sent through
 
 void count_complaint(const gchar*, GLogLevelFlags level, const gchar*, gpointer) {
     if ((level & (G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_ERROR)) != 0) {
@@ -40,6 +41,7 @@ ObjectId kinds_window_open(std::int32_t width, std::int32_t height) {
         g_log_set_default_handler(count_complaint, nullptr);
     }
     ObjectId window = window_open(AUTO_NUMBER, 0, 0, width, height, u"kinds", WINDOW_WITH_TITLE);
+    last_kinds_window = window;
     GtkWindow* handle = window_handle(window);
     pump_until("the gadget window to be mapped",
                [handle] { return handle != nullptr && gtk_widget_get_mapped(GTK_WIDGET(handle)); });
@@ -112,7 +114,8 @@ bool widget_shows_colour(GtkWidget* widget, int red, int green, int blue, int in
 
 std::vector<TakenEvent> drain_gadget_events() {
     std::vector<TakenEvent> kept;
-    for (const TakenEvent& e : drain_events()) {
+    GtkWindow* window = last_kinds_window != 0 ? window_handle(last_kinds_window) : nullptr;
+    for (const TakenEvent& e : window != nullptr ? events_before_marker(GTK_WIDGET(window)) : drain_events()) {
         if (e.type == EVENT_GADGET) {
             kept.push_back(e);
         }

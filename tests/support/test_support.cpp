@@ -1,5 +1,11 @@
 #include "support/test_support.h"
 
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -34,6 +40,85 @@ std::u16string u16(const std::string& utf8) {
         }
     }
     return out;
+}
+
+ProgramRun run_program(const std::vector<std::string>& args, const std::vector<std::string>& unset, int limit_ms) {
+    ProgramRun run{"", "", -1};
+    if (args.empty()) return run;
+    int out_pipe[2], err_pipe[2];
+    if (pipe(out_pipe) != 0) return run;
+    if (pipe(err_pipe) != 0) {
+        close(out_pipe[0]);
+        close(out_pipe[1]);
+        return run;
+    }
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        for (const std::string& name : unset) unsetenv(name.c_str());
+        dup2(out_pipe[1], 1);
+        dup2(err_pipe[1], 2);
+        close(out_pipe[0]);
+        close(err_pipe[0]);
+        close(out_pipe[1]);
+        close(err_pipe[1]);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    if (pid < 0) {
+        close(out_pipe[0]);
+        close(err_pipe[0]);
+        return run;
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&run.out, &run.err};
+    int open_pipes = 2;
+    bool late = false;
+    while (open_pipes > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            late = true;
+            break;
+        }
+        if (poll(fds, 2, static_cast<int>(left.count())) < 0) break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            char buffer[4096];
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(n));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open_pipes;
+            }
+        }
+    }
+    for (const pollfd& f : fds)
+        if (f.fd >= 0) close(f.fd);
+    int status = 0;
+    pid_t ended = 0;
+    while (!late && (ended = waitpid(pid, &status, WNOHANG)) == 0) {
+        if (std::chrono::steady_clock::now() >= end) late = true;
+        else usleep(5000);
+    }
+    if (late) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0); // ends at once after SIGKILL
+    } else if (ended == pid && WIFEXITED(status)) {
+        run.status = WEXITSTATUS(status);
+    }
+    return run;
+}
+
+std::string calculator_program() {
+    const char* dir = std::getenv("TDA_BINARY_DIR");
+    return std::string(dir ? dir : ".") + "/tovamidaysafter";
 }
 
 std::string utf8(const std::u16string& units) {
