@@ -1,5 +1,6 @@
-# Installation: the program, its two logos, the desktop launcher, the
-# application icon, the AppStream metainfo and the man page.
+# Installation: the program, its two logos (each also drawn at twice the
+# size), the desktop launcher, the application icon, the AppStream metainfo
+# and the man page.
 #
 #   cmake -S . -B build -DTDA_INSTALLED_LOGOS=ON -DCMAKE_INSTALL_PREFIX=/usr
 #   cmake --build build --target tovamidaysafter
@@ -41,6 +42,8 @@ endif()
 install(FILES
           ${CMAKE_SOURCE_DIR}/assets/TovamiLogoNeon100x49.png
           ${CMAKE_SOURCE_DIR}/assets/TovamiHidukeGULogoColor.png
+          ${CMAKE_SOURCE_DIR}/assets/TovamiLogoNeon100x49@2x.png
+          ${CMAKE_SOURCE_DIR}/assets/TovamiHidukeGULogoColor@2x.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/${TDA_DATA_NAME})
 install(FILES ${CMAKE_SOURCE_DIR}/data/${TDA_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

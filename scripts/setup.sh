@@ -14,6 +14,7 @@ packages=(
     libgtk-3-dev libpng-dev zlib1g-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool x11-utils xclip imagemagick openbox wmctrl libxtst-dev
+    sway grim
     fonts-ipafont-gothic
     clang libclang-rt-14-dev valgrind strace
     desktop-file-utils appstream man-db lintian debhelper dpkg-dev

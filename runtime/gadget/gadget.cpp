@@ -7,6 +7,7 @@
 #include "runtime/event/event_queue.h"
 #include "runtime/event/event_wait.h"
 #include "runtime/gadget/gadget_list.h"
+#include "runtime/gadget/layout_scale.h"
 
 #include <gtk/gtk.h>
 
@@ -48,6 +49,37 @@ gboolean focus_out(GtkWidget* widget, GdkEventFocus*, gpointer data) noexcept {
     return FALSE;
 }
 
+// Widget data: the size request last scaled, packed by packed_request.
+constexpr const char* KEY_SCALED_REQUEST = "kz_scaled_request";
+
+gpointer packed_request(int width, int height) {
+    auto bits = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(width)) << 32) |
+                static_cast<std::uint32_t>(height);
+    return reinterpret_cast<gpointer>(static_cast<std::uintptr_t>(bits));
+}
+
+// Turns the size requests of `widget` and the widgets inside it from layout
+// units into pixels (layout_scale). Each request is scaled once: a widget
+// remembers the pixels it was given, and only a request that differs from
+// them (set since) is scaled again.
+void scale_size_requests(GtkWidget* widget) {
+    if (!widget || layout_scale_factor() == 1.0) return;
+    int width = -1, height = -1;
+    gtk_widget_get_size_request(widget, &width, &height);
+    if ((width != -1 || height != -1) &&
+        g_object_get_data(G_OBJECT(widget), KEY_SCALED_REQUEST) != packed_request(width, height)) {
+        width = layout_scale(width);
+        height = layout_scale(height);
+        gtk_widget_set_size_request(widget, width, height);
+        g_object_set_data(G_OBJECT(widget), KEY_SCALED_REQUEST, packed_request(width, height));
+    }
+    if (GTK_IS_CONTAINER(widget)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList* c = children; c; c = c->next) scale_size_requests(GTK_WIDGET(c->data));
+        g_list_free(children);
+    }
+}
+
 } // namespace
 
 void gadget_init() {
@@ -74,7 +106,9 @@ GtkWidget* gadget_current_list() {
 
 void gadget_place(GtkWidget* placed, std::int32_t x, std::int32_t y) {
     GtkWidget* list = gadget_current_list();
-    if (list && placed) gtk_layout_put(GTK_LAYOUT(list), placed, x, y);
+    if (!list || !placed) return;
+    gtk_layout_put(GTK_LAYOUT(list), placed, layout_scale(x), layout_scale(y));
+    scale_size_requests(placed);
 }
 
 namespace {
@@ -89,6 +123,8 @@ void drop_unplaced(GtkWidget* widget) {
 
 // Last creation step: realize, default font, "destroy", "tda_id", pending events.
 void gadget_register(GadgetRecord* g, ObjectId id) {
+    // A size request given after placement is scaled here.
+    scale_size_requests(g->outer ? g->outer : g->main);
     gtk_widget_realize(g->main);
     PangoFontDescription* font = gadget_list_state()->default_font;
     if (font && g->ops->set_font) g->ops->set_font(g, font);

@@ -4,6 +4,7 @@
 #include "runtime/core/utf_convert.h"
 #include "runtime/core/wide_string.h"
 #include "runtime/gadget/gadget_list.h"
+#include "runtime/gadget/layout_scale.h"
 
 #include <gtk/gtk.h>
 
@@ -125,6 +126,11 @@ void gadget_resize(ObjectId id, std::int32_t x, std::int32_t y, std::int32_t wid
     if (g->ops->resize) {
         g->ops->resize(g, x, y, width, height);
     } else {
+        // Callers give layout units; the toolkit takes pixels.
+        if (x != RESIZE_KEEP) x = layout_scale(x);
+        if (y != RESIZE_KEEP) y = layout_scale(y);
+        if (width != RESIZE_KEEP) width = layout_scale(width);
+        if (height != RESIZE_KEEP) height = layout_scale(height);
         if (x != RESIZE_KEEP || y != RESIZE_KEEP) {
             GtkWidget* parent = gtk_widget_get_parent(w);
             if (parent && GTK_IS_LAYOUT(parent)) {

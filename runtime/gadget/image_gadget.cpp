@@ -7,6 +7,8 @@
 #include "runtime/gadget/image_gadget.h"
 
 #include "runtime/gadget/gadget.h"
+#include "runtime/gadget/layout_scale.h"
+#include "runtime/image/image.h"
 
 #include <gtk/gtk.h>
 
@@ -28,13 +30,44 @@ static_assert(BUTTON_STATE_MASKS == 0x1f00);
 
 std::int64_t image_get_state(GadgetRecord* g) { return static_cast<std::int64_t>(g->data1); }
 
+// Shows `pixels` (null: nothing) in the image widget, `picture`, at the
+// layout's text scale and the widget's device scale. At 1 and 1 that is the
+// pixel buffer itself; otherwise a drawing of exactly the device pixels the
+// area covers, made from the image's double-size drawing when the display
+// needs more pixels than the image has, so that a scale of 2 shows the
+// double-size drawing as it is.
+void show_picture(GtkWidget* picture, GdkPixbuf* pixels) {
+    const int device = pixels != nullptr ? gtk_widget_get_scale_factor(picture) : 1;
+    if (pixels == nullptr || (device == 1 && layout_scale_factor() == 1.0)) {
+        gtk_image_set_from_pixbuf(GTK_IMAGE(picture), pixels);
+        return;
+    }
+    const int width = layout_scale(gdk_pixbuf_get_width(pixels)) * device;
+    const int height = layout_scale(gdk_pixbuf_get_height(pixels)) * device;
+    GdkPixbuf* source = pixels;
+    GdkPixbuf* twice = image_double_size(pixels);
+    if (twice != nullptr && width > gdk_pixbuf_get_width(pixels)) source = twice;
+    GdkPixbuf* sized = gdk_pixbuf_get_width(source) == width && gdk_pixbuf_get_height(source) == height
+                           ? GDK_PIXBUF(g_object_ref(source))
+                           : gdk_pixbuf_scale_simple(source, width, height, GDK_INTERP_HYPER);
+    if (sized == nullptr) {
+        gtk_image_set_from_pixbuf(GTK_IMAGE(picture), pixels);
+        return;
+    }
+    cairo_surface_t* surface = gdk_cairo_surface_create_from_pixbuf(sized, device, nullptr);
+    gtk_image_set_from_surface(GTK_IMAGE(picture), surface);
+    cairo_surface_destroy(surface);
+    g_object_unref(sized);
+}
+
 // Shows another image. Without one, the gadget keeps its current area.
 void image_set_state(GadgetRecord* g, std::int64_t state) {
     auto* pixels = reinterpret_cast<GdkPixbuf*>(static_cast<std::intptr_t>(state));
     g->data1 = static_cast<std::intptr_t>(state);
     if (pixels != nullptr) {
-        gtk_image_set_from_pixbuf(GTK_IMAGE(g->main), pixels);
-        gtk_widget_set_size_request(g->outer, gdk_pixbuf_get_width(pixels), gdk_pixbuf_get_height(pixels));
+        show_picture(g->main, pixels);
+        gtk_widget_set_size_request(g->outer, layout_scale(gdk_pixbuf_get_width(pixels)),
+                                    layout_scale(gdk_pixbuf_get_height(pixels)));
     } else {
         GtkRequisition minimum{};
         gtk_widget_get_preferred_size(g->outer, &minimum, nullptr);
@@ -164,8 +197,9 @@ bool image_finish(GadgetRecord* g, ObjectId id, void* context) {
 
 ObjectId gadget_image_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
                              std::int32_t height, GdkPixbuf* image, std::int32_t flags) {
-    GtkWidget* picture = image != nullptr ? gtk_image_new_from_pixbuf(image) : gtk_image_new();
+    GtkWidget* picture = gtk_image_new();
     if (picture == nullptr) return 0;
+    show_picture(picture, image);
     gtk_misc_set_alignment(GTK_MISC(picture), 0.0f, 0.0f);
     GtkWidget* box = gtk_event_box_new();
     gtk_widget_set_has_window(box, FALSE);

@@ -128,7 +128,15 @@ void image_init();
 // Result: for AUTO_NUMBER the new image's id (its record address), for a
 // number the GdkPixbuf (as an integer, the image keeps the reference);
 // 0 on failure, after which the number holds no image. Prints nothing.
+// A drawing of the same picture at twice the size, in a file beside it
+// named with "@2x" before the extension ("logo@2x.png" for "logo.png"), is
+// loaded too when it exists and is exactly twice as wide and high; it hangs
+// on the pixel buffer (image_double_size) for displays with a scale of 2.
 ObjectId image_load(ObjectId number, const WideChar* path);
+
+// The double-size drawing loaded with the image whose pixel buffer is
+// `pixels` (borrowed), or null when there is none.
+GdkPixbuf* image_double_size(GdkPixbuf* pixels);
 
 // The image's pixel buffer (borrowed), or null if the number holds no image.
 GdkPixbuf* image_handle(ObjectId number);

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -97,7 +98,55 @@ bool build(ImageDecodeContext* context, ImageRecord* record) {
     return true;
 }
 
+// Object data on a pixel buffer: its double-size drawing (a reference).
+constexpr const char* KEY_DOUBLE_SIZE = "kz_image_2x";
+
+// "dir/logo.png" -> "dir/logo@2x.png"; a name without an extension gets
+// "@2x" at the end.
+std::string double_size_name(const char* name) {
+    std::string path = name;
+    std::size_t slash = path.rfind('/');
+    std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
+    path.insert(dot, "@2x");
+    return path;
+}
+
+// The first frame of the file at `name` when it is exactly width x height
+// pixels, through the registered decoders; null otherwise.
+GdkPixbuf* load_exact(const char* name, std::int32_t width, std::int32_t height) {
+    ImageDecodeContext* context = image_decode_context();
+    if (context == nullptr) return nullptr;
+    std::memset(context, 0, sizeof(*context));
+    context->path = name;
+    context->file = std::fopen(name, "rb");
+    GdkPixbuf* pixels = nullptr;
+    if (context->file != nullptr) {
+        if (probe(context)) {
+            std::int64_t stride = 0, block_size = 0;
+            if (context->decoder->decode != nullptr && context->width == width && context->height == height &&
+                image_layout(context->width, context->height, context->depth, &stride, &block_size))
+                pixels = decode_frame(context, stride, block_size);
+            if (context->decoder->cleanup != nullptr) context->decoder->cleanup(context);
+        }
+        std::fclose(context->file);
+    }
+    std::memset(context, 0, sizeof(*context));
+    return pixels;
+}
+
+void attach_double_size(const char* name, GdkPixbuf* pixels) {
+    std::string twice = double_size_name(name);
+    GdkPixbuf* big = load_exact(twice.c_str(), 2 * gdk_pixbuf_get_width(pixels), 2 * gdk_pixbuf_get_height(pixels));
+    if (big != nullptr) g_object_set_data_full(G_OBJECT(pixels), KEY_DOUBLE_SIZE, big, g_object_unref);
+}
+
 } // namespace
+
+GdkPixbuf* image_double_size(GdkPixbuf* pixels) {
+    if (pixels == nullptr) return nullptr;
+    return static_cast<GdkPixbuf*>(g_object_get_data(G_OBJECT(pixels), KEY_DOUBLE_SIZE));
+}
 
 ObjectId image_load(ObjectId number, const WideChar* path) {
     ObjectTable* table = image_table();
@@ -121,6 +170,7 @@ ObjectId image_load(ObjectId number, const WideChar* path) {
         }
         context->path = nullptr;
     }
+    if (loaded) attach_double_size(name, record->pixels);
     std::free(name);
     if (record == nullptr) return 0;
     ObjectId id = number == AUTO_NUMBER ? reinterpret_cast<ObjectId>(record) : number;

@@ -9,6 +9,7 @@
 #include "runtime/event/event_queue.h"
 #include "runtime/event/event_wait.h"
 #include "runtime/gadget/gadget_list.h"
+#include "runtime/gadget/layout_scale.h"
 #include "runtime/window/window_internal.h"
 
 #include <gtk/gtk.h>
@@ -20,8 +21,8 @@ ObjectTable* window_table = nullptr;
 // Halves truncate toward zero, as C++ integer division does.
 void centre_window(GtkWindow* window, std::uint32_t flags, GtkWindow* parent) {
     GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
-    int width = window_data_int(window, WINDOW_KEY_PREVIOUS_WIDTH);
-    int height = window_data_int(window, WINDOW_KEY_PREVIOUS_HEIGHT);
+    int width = layout_scale(window_data_int(window, WINDOW_KEY_PREVIOUS_WIDTH));
+    int height = layout_scale(window_data_int(window, WINDOW_KEY_PREVIOUS_HEIGHT));
     if ((width == 0 || height == 0) && gdk_window) {
         GdkRectangle frame;
         gdk_window_get_frame_extents(gdk_window, &frame);
@@ -124,9 +125,12 @@ ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32
     }
     GtkWindow* window = GTK_WINDOW(widget);
 
+    // The toolkit gets pixels; the record and the caller keep layout units.
+    const int pixel_width = layout_scale(width);
+    const int pixel_height = layout_scale(height);
     char* utf8 = string_to_utf8_gtk(title);
     gtk_window_set_title(window, utf8);
-    gtk_window_set_default_size(window, width, height);
+    gtk_window_set_default_size(window, pixel_width, pixel_height);
     window_set_data_int(window, WINDOW_KEY_PREVIOUS_WIDTH, width);
     window_set_data_int(window, WINDOW_KEY_PREVIOUS_HEIGHT, height);
     g_free(utf8);
@@ -135,13 +139,16 @@ ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32
 
     int decorations = GDK_DECOR_BORDER | GDK_DECOR_TITLE;
     int functions = GDK_FUNC_MOVE | GDK_FUNC_CLOSE;
-    if (flags & (WINDOW_RESIZABLE | WINDOW_WITH_MAXIMIZE)) {
+    const bool resizable = flags & (WINDOW_RESIZABLE | WINDOW_WITH_MAXIMIZE);
+    if (resizable) {
         gtk_widget_set_size_request(widget, WINDOW_MIN_SIZE, WINDOW_MIN_SIZE);
         decorations |= GDK_DECOR_RESIZEH;
         functions |= GDK_FUNC_RESIZE;
     } else {
+        // The fixed size is the content's (the layout's, below): a size
+        // request on the top-level window would count the title bar and
+        // shadows of client-side decorations and leave less for the content.
         gtk_window_set_resizable(window, FALSE);
-        gtk_widget_set_size_request(widget, width, height);
     }
 
     gtk_widget_realize(widget);
@@ -176,6 +183,7 @@ ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32
     GdkColor background = gtk_widget_get_style(widget)->bg[GTK_STATE_NORMAL];
     gtk_widget_modify_bg(layout, GTK_STATE_NORMAL, &background);
     gtk_box_pack_start(GTK_BOX(box), layout, TRUE, TRUE, 0);
+    if (!resizable) gtk_widget_set_size_request(layout, pixel_width, pixel_height);
     g_object_set_data(G_OBJECT(window), WINDOW_KEY_LIST_CONTAINER, layout);
     g_object_set_data(G_OBJECT(window), WINDOW_KEY_GADGETLIST, layout);
 
@@ -233,7 +241,7 @@ std::int64_t window_width(ObjectId id) {
     if (width != 0) return width;
     int height = 0;
     gtk_window_get_size(record->window, &width, &height);
-    return width;
+    return layout_unscale(width);
 }
 
 std::int64_t window_height(ObjectId id) {
@@ -243,7 +251,7 @@ std::int64_t window_height(ObjectId id) {
     if (height != 0) return height;
     int width = 0;
     gtk_window_get_size(record->window, &width, &height);
-    return height;
+    return layout_unscale(height);
 }
 
 void window_set_color(ObjectId id, std::int64_t colour) {

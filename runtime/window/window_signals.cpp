@@ -3,7 +3,10 @@
 // subtype 0).
 #include "runtime/event/event_queue.h"
 #include "runtime/event/event_wait.h"
+#include "runtime/gadget/layout_scale.h"
 #include "runtime/window/window_internal.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -52,12 +55,31 @@ gboolean layout_button_release(GtkWidget*, GdkEventButton* event, gpointer data)
     return FALSE;
 }
 
+// The content size, in layout units, of a window whose toolkit window is
+// event_width x event_height pixels: client-side decorations (title bar,
+// shadows) are drawn inside the toolkit window but are not content. Their
+// extent is what the window's surface has beyond the size the toolkit gives
+// the content.
+void content_size(GtkWindow* window, int event_width, int event_height, int* width, int* height) {
+    int decoration_w = 0, decoration_h = 0;
+    if (GdkWindow* surface = gtk_widget_get_window(GTK_WIDGET(window))) {
+        int content_w = 0, content_h = 0;
+        gtk_window_get_size(window, &content_w, &content_h);
+        decoration_w = std::max(0, gdk_window_get_width(surface) - content_w);
+        decoration_h = std::max(0, gdk_window_get_height(surface) - content_h);
+    }
+    *width = layout_unscale(event_width - decoration_w);
+    *height = layout_unscale(event_height - decoration_h);
+}
+
 gboolean window_configure(GtkWidget* widget, GdkEventConfigure* event, gpointer data) noexcept {
     GtkWindow* window = GTK_WINDOW(widget);
-    if (event->width != window_data_int(window, WINDOW_KEY_PREVIOUS_WIDTH) ||
-        event->height != window_data_int(window, WINDOW_KEY_PREVIOUS_HEIGHT)) {
-        window_set_data_int(window, WINDOW_KEY_PREVIOUS_WIDTH, event->width);
-        window_set_data_int(window, WINDOW_KEY_PREVIOUS_HEIGHT, event->height);
+    int width = 0, height = 0;
+    content_size(window, event->width, event->height, &width, &height);
+    if (width != window_data_int(window, WINDOW_KEY_PREVIOUS_WIDTH) ||
+        height != window_data_int(window, WINDOW_KEY_PREVIOUS_HEIGHT)) {
+        window_set_data_int(window, WINDOW_KEY_PREVIOUS_WIDTH, width);
+        window_set_data_int(window, WINDOW_KEY_PREVIOUS_HEIGHT, height);
         post(EVENT_SIZE, data);
     }
     if (event->x != window_data_int(window, WINDOW_KEY_PREVIOUS_X) ||

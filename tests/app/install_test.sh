@@ -18,7 +18,7 @@ set -uo pipefail
 src=${TDA_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 app_id=com.example.TovamiDaysAfter
 data_name=tovamidaysafter
-logos=(TovamiLogoNeon100x49.png TovamiHidukeGULogoColor.png)
+logos=(TovamiLogoNeon100x49.png TovamiHidukeGULogoColor.png TovamiLogoNeon100x49@2x.png TovamiHidukeGULogoColor@2x.png)
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -162,6 +162,8 @@ expected=(
     "bin/tovamidaysafter"
     "share/$data_name/${logos[0]}"
     "share/$data_name/${logos[1]}"
+    "share/$data_name/${logos[2]}"
+    "share/$data_name/${logos[3]}"
     "share/applications/$app_id.desktop"
     "share/metainfo/$app_id.metainfo.xml"
     "share/man/man1/tovamidaysafter.1"

@@ -13,6 +13,7 @@
 #include "runtime/gadget/gadget.h"
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/gadget/gadget_list.h"
+#include "runtime/gadget/layout_scale.h"
 #include "runtime/window/window.h"
 #include "runtime/gadget/image_gadget.h"
 #include "support/allocation_failure.h"
@@ -377,6 +378,40 @@ TEST_F(Gadget, ResizeKeepsWhatIsAskedToKeep) {
     EXPECT_EQ(a.x, 11);
     EXPECT_EQ(a.y, 12);
     EXPECT_EQ(a.width, 300);
+}
+
+TEST_F(Gadget, TextScaleMultipliesPlacesSizesAndResizesOnce) {
+    // The probe sets its size after placing it, as the text and calendar
+    // kinds do; the combo box has its request on the widget inside its box.
+    layout_scale_set_factor(1.25);
+    ObjectId probe = probe_create(AUTO_NUMBER, 30, 40, 120, 50);
+    ObjectId combo = gadget_combo_create(AUTO_NUMBER, 180, 70, 100, 30, 1);
+    struct Seen {
+        int x, y, w, h;
+    };
+    auto seen = [&](ObjectId id, bool inner) {
+        GadgetRecord* g = gadget_lookup(id);
+        Seen s{};
+        gtk_container_child_get(GTK_CONTAINER(layout()), g->outer, "x", &s.x, "y", &s.y, nullptr);
+        gtk_widget_get_size_request(inner ? g->main : g->outer, &s.w, &s.h);
+        return s;
+    };
+    Seen p = seen(probe, false), c = seen(combo, true);
+    gadget_resize(probe, 260, 160, 160, RESIZE_KEEP);
+    Seen r = seen(probe, false);
+    layout_scale_set_factor(0);
+    EXPECT_EQ(p.x, 38); // 37.5 rounds up
+    EXPECT_EQ(p.y, 50);
+    EXPECT_EQ(p.w, 150);
+    EXPECT_EQ(p.h, 63);
+    EXPECT_EQ(c.x, 225);
+    EXPECT_EQ(c.y, 88);
+    EXPECT_EQ(c.w, 125);
+    EXPECT_EQ(c.h, 38);
+    EXPECT_EQ(r.x, 325);
+    EXPECT_EQ(r.y, 200);
+    EXPECT_EQ(r.w, 200);
+    EXPECT_EQ(r.h, 63); // kept, not scaled again
 }
 
 TEST_F(Gadget, HiddenGadgetStaysHiddenAfterResize) {
