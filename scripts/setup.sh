@@ -75,20 +75,11 @@ run_program() {
     echo "No display: starting the calculator on a virtual display."
     start_virtual_display
     # A window manager draws the title bar and delivers the close request.
-    local wm=
-    if command -v openbox >/dev/null; then
-        openbox >/dev/null 2>&1 &
-        wm=$!
-        for _ in $(seq 1 50); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
-    fi
+    source "$root/tests/app/window_wait.sh"
+    wm_start || echo "No window manager answers; the window will have no title bar."
     "$exe" &
     local pid=$! shot="$build/screenshot.png" wid="" i
-    for i in $(seq 1 100); do
-        kill -0 $pid 2>/dev/null || break
-        wid=$(xdotool search --onlyvisible --name '^TovamiDaysAfter$' 2>/dev/null | head -n1 || true)
-        [ -n "$wid" ] && break
-        sleep 0.1
-    done
+    wid=$(window_wait '^TovamiDaysAfter$' 10 $pid) || wid=
     if [ -n "$wid" ]; then
         sleep 1
         # The window with the frame and title bar that the window manager
@@ -101,7 +92,7 @@ run_program() {
     fi
     local status=0
     wait $pid || status=$?
-    [ -n "$wm" ] && kill "$wm" 2>/dev/null
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
     echo "The calculator exited with status $status."
     return $status
 }

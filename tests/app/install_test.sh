@@ -33,9 +33,8 @@ if [ "${1:-}" = "--watch-logos" ]; then
     logo_dir=$prefix/share/$data_name
     trace=$work/openat.log
 
-    openbox >/dev/null 2>&1 &
-    wm_pid=$!
-    for _ in $(seq 1 50); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
+    source "$src/tests/app/window_wait.sh"
+    wm_start || echo "FAIL: no window manager maps windows"
 
     # In a session of its own, so that the program and strace can be killed
     # together if the program does not end.
@@ -43,13 +42,7 @@ if [ "${1:-}" = "--watch-logos" ]; then
     XDG_DATA_DIRS=$prefix/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share} \
         setsid strace -f -qq -e trace=openat -o "$trace" "$exe" >"$work/program.out" 2>&1 &
     pid=$!
-    wid=
-    for _ in $(seq 1 600); do     # up to about 60 s: strace slows start-up
-        kill -0 $pid 2>/dev/null || break
-        wid=$(xdotool search --onlyvisible --name '^TovamiDaysAfter$' 2>/dev/null | head -n1 || true)
-        [ -n "$wid" ] && break
-        sleep 0.1
-    done
+    wid=$(window_wait '^TovamiDaysAfter$' 60 $pid)   # strace slows start-up
 
     status=
     wm_class= icon=
