@@ -6,7 +6,6 @@
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/gadget/kind_text_result.h"
 
-#include "runtime/core/utf_convert.h"
 #include "runtime/event/event_queue.h"
 #include "runtime/event/event_wait.h"
 
@@ -89,11 +88,7 @@ bool button_finish(GadgetRecord* g, ObjectId id, void* context) {
     const auto* order = static_cast<const ButtonOrder*>(context);
     gtk_widget_set_size_request(g->main, order->width, order->height);
     g_signal_connect(g->main, "clicked", G_CALLBACK(on_button_clicked), GADGET_ID_DATA(id));
-    if (order->text != nullptr) {
-        char* utf8 = string_to_utf8_gtk(order->text);
-        g->ops->set_text(g, utf8);
-        g_free(utf8);
-    }
+    gadget_kind_set_text(g, order->text);
     return true;
 }
 

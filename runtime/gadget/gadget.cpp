@@ -7,6 +7,7 @@
 #include "runtime/event/event_queue.h"
 #include "runtime/event/event_wait.h"
 #include "runtime/gadget/gadget_list.h"
+#include "runtime/core/utf_convert.h"
 #include "runtime/gadget/layout_scale.h"
 
 #include <gtk/gtk.h>
@@ -174,6 +175,13 @@ void gadget_release(ObjectId id) {
     // A gadget whose creation never reached gadget_register has no "destroy"
     // handler yet: release it here, so that the number is free afterwards.
     if (GadgetRecord* left = lookup_for(main, id)) forget_gadget(left, id);
+}
+
+void gadget_kind_set_text(GadgetRecord* g, const WideChar* text) {
+    if (text == nullptr || g->ops == nullptr || g->ops->set_text == nullptr) return;
+    char* utf8 = string_to_utf8_gtk(text);
+    g->ops->set_text(g, utf8);
+    g_free(utf8);
 }
 
 void gadget_post_event(GtkWidget* widget, ObjectId id, std::int64_t subtype) {

@@ -238,6 +238,11 @@ inline ObjectId gadget_id_from_data(void* data) {
 // the "tda_id" of widget's top-level window, -1 when it has none.
 void gadget_post_event(GtkWidget* widget, ObjectId id, std::int64_t subtype);
 
+// Hands `text` to the kind's set_text slot as a freshly converted UTF-8 copy,
+// freed afterwards; a null text or a kind without the slot does nothing. For
+// creators, which set a new gadget's first text without posting an event.
+void gadget_kind_set_text(GadgetRecord* g, const WideChar* text);
+
 // Connects "focus-in-event" / "focus-out-event" of `widget` to handlers that
 // post SUBTYPE_FOCUS / SUBTYPE_LOST_FOCUS for `id` and return FALSE.
 void gadget_connect_focus_handlers(GtkWidget* widget, ObjectId id);

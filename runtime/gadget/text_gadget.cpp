@@ -7,7 +7,6 @@
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/gadget/kind_text_result.h"
 
-#include "runtime/core/utf_convert.h"
 
 #include <gtk/gtk.h>
 
@@ -71,11 +70,7 @@ bool text_finish(GadgetRecord* g, ObjectId, void* context) {
     const auto* order = static_cast<const TextOrder*>(context);
     g->data4 = reinterpret_cast<std::intptr_t>(order->event_box);
     gtk_widget_set_size_request(g->outer, order->width, order->height);
-    if (order->text != nullptr) {
-        char* utf8 = string_to_utf8_gtk(order->text);
-        g->ops->set_text(g, utf8);
-        g_free(utf8);
-    }
+    gadget_kind_set_text(g, order->text);
     return true;
 }
 
