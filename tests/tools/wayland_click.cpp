@@ -41,6 +41,7 @@ const wl_message pointer_requests[] = {
 const wl_interface pointer_interface = {"zwlr_virtual_pointer_v1", 1, 9, pointer_requests, 0, nullptr};
 
 enum Request : std::uint32_t { MOTION_ABSOLUTE = 1, BUTTON = 2, FRAME = 4, DESTROY = 8 };
+constexpr std::uint32_t MANAGER_DESTROY = 1; // the manager's destroy request
 constexpr std::uint32_t BTN_LEFT = 0x110, BTN_RIGHT = 0x111;
 // The extent that absolute positions are given in; the compositor maps it
 // onto the output layout, which the tests make 1280 x 1024.
@@ -92,9 +93,22 @@ int main(int argc, char** argv) {
     wl_registry* registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &registry_listener, &g);
     wl_display_roundtrip(display);
+    // Every proxy goes before the connection, so that a leak checker sees
+    // nothing left.
+    auto disconnect = [&] {
+        if (g.manager) {
+            wl_proxy_marshal(g.manager, MANAGER_DESTROY);
+            wl_proxy_destroy(g.manager);
+        }
+        if (g.seat) wl_proxy_destroy(reinterpret_cast<wl_proxy*>(g.seat));
+        wl_registry_destroy(registry);
+        wl_display_roundtrip(display);
+        wl_display_disconnect(display);
+    };
     if (!g.seat || !g.manager) {
         std::fprintf(stderr, "wayland_click: the compositor offers no %s\n",
                      g.seat ? manager_interface.name : "seat");
+        disconnect();
         return 1;
     }
     auto* pointer = wl_proxy_marshal_constructor(g.manager, 0, &pointer_interface, g.seat, nullptr);
@@ -116,6 +130,6 @@ int main(int argc, char** argv) {
     wl_proxy_marshal(pointer, DESTROY);
     wl_proxy_destroy(pointer);
     int status = wl_display_roundtrip(display) < 0 ? 1 : 0;
-    wl_display_disconnect(display);
+    disconnect();
     return status;
 }
