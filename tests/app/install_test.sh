@@ -248,6 +248,17 @@ else
 fi
 
 echo "== the application id under Wayland"
+# Ends the process group of $1 (named $2): TERM, up to 5 s, then KILL, which
+# cannot be ignored, so the final wait is bounded too.
+stop_group() {
+    kill -TERM -- -"$1" 2>/dev/null
+    for _ in $(seq 1 50); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$1" 2>/dev/null; then
+        echo "note: $2 still ran 5 s after TERM; killing it"
+        kill -KILL -- -"$1" 2>/dev/null
+    fi
+    wait "$1" 2>/dev/null
+}
 # A headless weston of our own, in a private runtime directory (it runs as
 # root too); the program announces its app id in the Wayland protocol trace.
 runtime_dir=$work/xdg-runtime
@@ -276,15 +287,9 @@ else
         fail "the program announced no app id $app_id on Wayland within 20 s (got: ${announced:-nothing})"
         ;;
     esac
-    kill -TERM -- -$app_pid 2>/dev/null
-    for _ in $(seq 1 50); do kill -0 $app_pid 2>/dev/null || break; sleep 0.1; done
-    kill -KILL -- -$app_pid 2>/dev/null
-    wait $app_pid 2>/dev/null
+    stop_group $app_pid "the program on weston"
 fi
-kill -TERM -- -$weston_pid 2>/dev/null
-for _ in $(seq 1 50); do kill -0 $weston_pid 2>/dev/null || break; sleep 0.1; done
-kill -KILL -- -$weston_pid 2>/dev/null
-wait $weston_pid 2>/dev/null
+stop_group $weston_pid "weston"
 
 if [ $failures -ne 0 ]; then
     echo "$failures check(s) failed"
