@@ -2,6 +2,7 @@
 #include "app/app.h"
 #include "app/calculator.h"
 #include "app/command_line.h"
+#include "app/i18n.h"
 #include "app/identity.h"
 
 #include "runtime/core/linked_list.h"
@@ -120,6 +121,7 @@ void app_stop() {
 
 int app_run(int* argc, char*** argv) {
     locale_init();
+    i18n_init();
     workspace_init();
     const CommandLineOutcome outcome = command_line_read(argc, argv);
     if (outcome.finished) {

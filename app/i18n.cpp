@@ -1,0 +1,13 @@
+// The program's text domain and its catalogue folder.
+#include "app/i18n.h"
+
+#include <libintl.h>
+
+#ifndef TDA_LOCALE_DIR
+#define TDA_LOCALE_DIR "/usr/share/locale"
+#endif
+
+void i18n_init() {
+    bindtextdomain(GETTEXT_PACKAGE, TDA_LOCALE_DIR);
+    bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");
+}
