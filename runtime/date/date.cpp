@@ -135,12 +135,13 @@ int format_step(const WideChar** cursor, const ShownFields& f, WideChar* piece)
         if (!token_follows(p + 1, tokens[k].text)) continue;
         *cursor = p + 1 + tokens[k].length;
         switch (k) {
-        case 0:
-            if (f.year == 0) {
-                for (int i = 0; i < 4; ++i) piece[i] = u'0';
-                return 4;
-            }
-            return string_write_decimal(piece, f.year);
+        case 0: {
+            // Always four digits: year 55 is 0055, DATE_INVALID's 0 is 0000.
+            // shown_fields keeps the year below 10000, so none is cut.
+            std::int32_t year = f.year;
+            for (int i = 3; i >= 0; --i, year /= 10) piece[i] = static_cast<WideChar>(u'0' + year % 10);
+            return 4;
+        }
         case 1: return write_two_digits(f.year % 100, piece);
         case 2: return write_two_digits(f.month, piece);
         case 3: return write_two_digits(f.day, piece);

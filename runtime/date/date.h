@@ -64,7 +64,8 @@ std::int32_t date_minute(DateValue date); // 0-59
 std::int32_t date_second(DateValue date); // 0-59
 
 // Formats date by mask (tokens after "%", case-insensitive: yyyy, yy, mm, dd,
-// hh, ii, ss; anything else is copied) at workspace byte offset at; the
+// hh, ii, ss; yyyy always gives four digits, 0055 for the year 55;
+// anything else is copied) at workspace byte offset at; the
 // position ends at the result's terminator. mask may lie in the workspace. A
 // null mask gives the empty string. A date outside years 0..9999 shows as
 // DATE_INVALID does ("0000", "00"). Returns the result's address, or null

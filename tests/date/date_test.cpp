@@ -253,7 +253,8 @@ TEST_F(DateTest, FormatMasks)
         {u"%yyyy/%mm/%dd", DATE_INVALID, u"0000/00/00"},
         {u"%yy %hh%ii%ss", DATE_INVALID, u"00 000000"},
         {u"%yyyy/%mm/%dd", -86400, u"1969/12/31"},
-        {u"%yyyy/%mm/%dd", DATE_ADD_FIRST, u"1/01/01"},
+        {u"%yyyy/%mm/%dd", DATE_ADD_FIRST, u"0001/01/01"},
+        {u"%yyyy/%mm/%dd", date_add(date_make(2024, 1, 1, 0, 0, 0), DATE_UNIT_DAY, -719000), u"0055/06/12"},
         {u"%yyyy/%mm/%dd", DATE_ADD_LAST, u"9999/12/31"},
         // Beyond four-digit years a date shows as no date.
         {u"%yyyy/%mm/%dd", DATE_ADD_LAST + 1, u"0000/00/00"},
