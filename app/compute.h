@@ -14,12 +14,16 @@ constexpr const WideChar* RESULT_MASK = u"%yyyy/%mm/%dd";
 enum class CountDirection { after, before };
 
 // The date named by the texts of the year, month and day fields, each read as
-// string_to_number reads it (a value beyond 32 bits counts as 0); DATE_INVALID
-// when they name no day in 1970-01-01 .. 2038-01-19. Null texts read as "".
+// string_to_number reads it (a value beyond 32 bits counts as 0) once the
+// full-width digits, signs, "＄", "％", hexadecimal letters and the ideographic
+// space are folded to ASCII; DATE_INVALID when they name no day in
+// 1970-01-01 .. 2038-01-19. Null texts read as "". Texts may lie in the
+// calling thread's workspace before its position; the folding works on copies
+// there and leaves the position as it was.
 DateValue entered_date(const WideChar* year, const WideChar* month, const WideChar* day);
 
 // The date `count` days after or before the date in the three field texts.
-// The count text is read the same way in both directions, then added or
+// The count text is read the same way in both directions (folded as above), then added or
 // subtracted. DATE_INVALID when the fields name no date or the result leaves
 // the years 1 .. 9999. Uses the calling thread's workspace only for reading.
 DateValue calculate_date(const WideChar* year, const WideChar* month, const WideChar* day,
