@@ -20,6 +20,7 @@ packages=(
     desktop-file-utils appstream man-db lintian debhelper dpkg-dev
     gnome-themes-extra weston librsvg2-bin libxml2-utils
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0
+    gettext locales
 )
 
 install_missing() {
@@ -36,6 +37,26 @@ install_missing() {
     echo "Installing: ${missing[*]}"
     apt-get update -q
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# Generates the locales that the translation and encoding tests run under,
+# only those that are missing (locale-gen rebuilds all enabled ones).
+generate_locales() {
+    local wanted=("ja_JP.UTF-8 UTF-8" "ja_JP.EUC-JP EUC-JP" "en_US.UTF-8 UTF-8" "de_DE.UTF-8 UTF-8" "tr_TR.UTF-8 UTF-8")
+    local have missing=() l
+    have=$(locale -a 2>/dev/null | tr 'A-Z' 'a-z' | tr -d '-')
+    for l in "${wanted[@]}"; do
+        grep -qx "$(echo "${l%% *}" | tr 'A-Z' 'a-z' | tr -d '-')" <<<"$have" || missing+=("$l")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "These locales are missing; enable them in /etc/locale.gen and run locale-gen as root: ${missing[*]%% *}"
+        exit 1
+    fi
+    for l in "${missing[@]}"; do
+        grep -qx "$l" /etc/locale.gen || echo "$l" >>/etc/locale.gen
+    done
+    locale-gen
 }
 
 # Configures the build folder and builds the given targets (none: everything).
@@ -137,6 +158,7 @@ run_tests() {
 }
 
 install_missing
+generate_locales
 case "$mode" in
     run) configure_and_build tovamidaysafter && run_program ;;
     test) configure_and_build && run_tests ;;
