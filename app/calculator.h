@@ -11,6 +11,12 @@ constexpr std::int32_t APP_COUNT_TEXT = 855835;   // 27, 15, 13
 constexpr std::int32_t APP_BLACK = 0;
 constexpr std::int32_t APP_LABEL_GREY = 4605510;  // 70, 70, 70
 
+// Font 3, the Japanese Gothic of the "　日付入力" button: the families that
+// provide fonts-japanese-gothic, IPA Gothic first under both the names
+// fontconfig knows it by. Pango takes the first one installed; with none of
+// them, fontconfig's fallback draws the text.
+constexpr const WideChar* JAPANESE_GOTHIC_FONT = u"IPAGothic,IPAゴシック,Noto Sans CJK JP,TakaoGothic,VL Gothic";
+
 // Images loaded at start-up (0 when a file could not be read).
 extern ObjectId logo_image;
 extern ObjectId banner_image;

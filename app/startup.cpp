@@ -108,7 +108,7 @@ bool app_start(int* argc, char*** argv) {
     font_load(0, u"Sans", 10);
     font_load(1, u"Sans", 9);
     font_load(2, u"Sans", 8);
-    font_load(3, u"IPAゴシック", 9);
+    font_load(3, JAPANESE_GOTHIC_FONT, 9);
     if (open_main_window(40, 40, 790, 400) != 0) return false;
     fill_date_from_calendar();
     return true;
