@@ -2,6 +2,7 @@
 // about box.
 #include "app/calculator.h"
 #include "app/compute.h"
+#include "app/i18n.h"
 
 #include "runtime/core/string_functions.h"
 #include "runtime/core/wide_string.h"
@@ -87,9 +88,11 @@ std::int64_t fill_date_from_calendar(std::int64_t) {
 
 std::int64_t show_about(std::int64_t subtype) {
     if (subtype != SUBTYPE_LEFT_CLICK) return 0;
-    message_box(u"合同会社Tovami Corporation",
-                u"\n合同会社Tovami Corporation\n"
-                u"\u3000\u3000〒950-0000 新潟県架空市見本町1-2-3\n"
-                u"https://tovami.example.com/");
+    // The maker's name and address read the same in every language; they are
+    // marked so that a language in another script may transcribe them.
+    message_box(WideText(_("合同会社Tovami Corporation")),
+                WideText(_("\n合同会社Tovami Corporation\n"
+                           "\u3000\u3000〒950-0000 新潟県架空市見本町1-2-3\n"
+                           "https://tovami.example.com/")));
     return 0;
 }

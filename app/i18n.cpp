@@ -1,6 +1,9 @@
 // The program's text domain and its catalogue folder.
 #include "app/i18n.h"
 
+#include "runtime/core/utf_convert.h"
+#include "runtime/core/wide_string.h"
+
 #include <libintl.h>
 
 #ifndef TDA_LOCALE_DIR
@@ -11,3 +14,7 @@ void i18n_init() {
     bindtextdomain(GETTEXT_PACKAGE, TDA_LOCALE_DIR);
     bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");
 }
+
+WideText::WideText(const char* utf8) : text_(string_from_utf8_alloc(utf8)) {}
+
+WideText::~WideText() { string_free(text_); }

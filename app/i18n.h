@@ -11,8 +11,25 @@
 #endif
 #include <glib/gi18n-lib.h>
 
+#include "runtime/core/types.h"
+
 // Binds the text domain to the catalogue folder fixed at build time, with
 // UTF-8 as the encoding of what it returns. Call once after the locale is set
 // (locale_init) and before the first text is looked up. A missing folder or
 // catalogue is no error: the built-in texts are used.
 void i18n_init();
+
+// A translated text (UTF-8, as _() gives it) as a WideString for the
+// runtime's calls, owned by the holder and freed with it. When memory runs
+// out the holder has a null text, which the runtime reads as "".
+class WideText {
+  public:
+    explicit WideText(const char* utf8);
+    ~WideText();
+    WideText(const WideText&) = delete;
+    WideText& operator=(const WideText&) = delete;
+    operator const WideChar*() const { return text_; }
+
+  private:
+    WideChar* text_;
+};

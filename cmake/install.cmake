@@ -8,8 +8,9 @@
 #
 # A default build reads its logos from TDA_LOGO_DIR (the source tree's assets/)
 # so it runs in place. With TDA_INSTALLED_LOGOS=ON the program is compiled to
-# read them from the data directory that this file installs them into, which
-# is what an installed copy or a package needs. DESTDIR only stages the files;
+# read them from the data directory that this file installs them into, and
+# its message catalogues from CMAKE_INSTALL_LOCALEDIR, which is what an
+# installed copy or a package needs. DESTDIR only stages the files;
 # the path compiled in is the one under CMAKE_INSTALL_PREFIX.
 
 set(TDA_APP_ID "com.example.TovamiDaysAfter")
@@ -27,11 +28,13 @@ if(TDA_INSTALLED_LOGOS)
   if(NOT tda_app_defs)
     set(tda_app_defs "")
   endif()
-  list(FILTER tda_app_defs EXCLUDE REGEX "^TDA_LOGO_DIR=")
-  list(APPEND tda_app_defs "TDA_LOGO_DIR=\"${TDA_INSTALLED_LOGO_DIR}\"")
+  list(FILTER tda_app_defs EXCLUDE REGEX "^TDA_(LOGO|LOCALE)_DIR=")
+  list(APPEND tda_app_defs "TDA_LOGO_DIR=\"${TDA_INSTALLED_LOGO_DIR}\""
+                           "TDA_LOCALE_DIR=\"${CMAKE_INSTALL_FULL_LOCALEDIR}\"")
   set_property(TARGET tda_app PROPERTY COMPILE_DEFINITIONS "${tda_app_defs}")
   set(TDA_LOGO_DIR "${TDA_INSTALLED_LOGO_DIR}")
-  message(STATUS "Logos are read from the installed directory ${TDA_INSTALLED_LOGO_DIR}")
+  message(STATUS "Logos are read from the installed directory ${TDA_INSTALLED_LOGO_DIR}, "
+                 "message catalogues from ${CMAKE_INSTALL_FULL_LOCALEDIR}")
   if(TDA_BUILD_TESTS)
     message(STATUS "Note: tests that start the calculator find its logos only after it is installed")
   endif()
