@@ -5,6 +5,7 @@
 
 #include "app/app.h"
 #include "app/calculator.h"
+#include "app/i18n.h"
 
 #include "runtime/core/wide_string.h"
 #include "runtime/event/event_wait.h"
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -33,6 +35,7 @@ inline bool start_calculator() {
     static char name[] = "tovamidaysafter";
     static char* args[] = {name, nullptr};
     static char** argv = args;
+    i18n_init();
     app_start(&argc, &argv);
     started = true;
     return true;
@@ -70,9 +73,25 @@ inline void run_loop_until_marker() {
     ADD_FAILURE() << "waited 10 s in vain for the marker sent after the input";
 }
 
-// Types ASCII text with the keys of a US keyboard, shifting where needed.
+// Types UTF-8 text with the keys of a US keyboard, shifting where needed; a
+// character beyond ASCII goes in as GTK's own input method takes it:
+// Ctrl+Shift+U, its hexadecimal code, space.
 inline void type_text(const std::string& text) {
-    for (char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            tda_test::xtest_key_down("Control_L", true);
+            tda_test::xtest_key_down("Shift_L", true);
+            tda_test::xtest_key("u");
+            tda_test::xtest_key_down("Shift_L", false);
+            tda_test::xtest_key_down("Control_L", false);
+            char hex[12];
+            std::snprintf(hex, sizeof hex, "%x", static_cast<unsigned>(g_utf8_get_char(&text[i])));
+            tda_test::xtest_type(hex);
+            tda_test::xtest_key("space");
+            i = static_cast<std::size_t>(g_utf8_next_char(&text[i]) - text.c_str()) - 1;
+            continue;
+        }
         const char* key = nullptr;
         bool shift = false;
         switch (c) {

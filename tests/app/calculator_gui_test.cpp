@@ -5,13 +5,17 @@
 #include "support/test_support.h"
 
 #include "runtime/date/date.h"
+#include "runtime/font/font.h"
 
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <string>
 #include <tuple>
+#include <vector>
 
 using namespace tda_test;
 using namespace tda_app_test;
@@ -66,6 +70,11 @@ TEST_F(Calculator, PushButtonsShowTheDatesAfterAndBefore) {
         {"2038", "1", "10", "30", "", "2038/02/09", "2038/01/10"},   // past 2038 in full
         {"2000", "1", "1", "99999999999999999999", "4294967297", "0000/00/00", "0000/00/00"},
         {"year", "1", "1", "1", "1", "0000/00/00", "0000/00/00"},
+        // Full-width input, as a Japanese input method types it.
+        {"２０２４", "２", "２８", "１", "１", "2024/02/29", "2024/02/27"},
+        {"2024", "1", "1", "1０", "１0", "2024/01/11", "2023/12/22"},
+        {"2024", "1", "10", "＋＄ａ", "−７", "2024/01/20", "2024/01/17"},
+        {"\u3000２０２４", "０１", "１０", "－＄Ａ", "％１０１", "2023/12/31", "2024/01/05"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.year) + "/" + c.month + "/" + c.day + " +" + c.after + " -" + c.before);
@@ -90,6 +99,39 @@ TEST_F(Calculator, PushButtonsShowTheDatesAfterAndBefore) {
             EXPECT_EQ(run.status, shown == "0000/00/00" ? 1 : 0) << run.err;
         }
     }
+}
+
+// The labels and buttons speak the language of LC_MESSAGES (Japanese under
+// ja_*, as written under C and wherever no catalogue matches), each inside the
+// place it was given. ctest runs this once more under ja_JP.UTF-8 and C.
+void collect_labels(GtkWidget* widget, std::vector<GtkWidget*>& out) {
+    if (GTK_IS_LABEL(widget)) out.push_back(widget);
+    if (GTK_IS_CONTAINER(widget)) gtk_container_forall(GTK_CONTAINER(widget), [](GtkWidget* w, gpointer o) {
+        collect_labels(w, *static_cast<std::vector<GtkWidget*>*>(o)); }, &out);
+}
+
+TEST_F(Calculator, LabelsSpeakTheLocalesLanguageAndFitTheirPlaces) {
+    const std::string messages = setlocale(LC_MESSAGES, nullptr);
+    if (const char* wanted = std::getenv("TDA_EXPECT_LOCALE")) {
+        ASSERT_EQ(messages, wanted) << "locale not generated";
+    }
+    const bool ja = messages.rfind("ja", 0) == 0;
+    std::vector<GtkWidget*> labels;
+    collect_labels(gtk_widget_get_toplevel(widget_of(date_calendar)), labels);
+    const struct { const char *c, *ja; int width; } rows[] = {
+        {"Year", "年", 40}, {"Month", "月", 60}, {"Day", "日", 40}, {"days after", "日後", 80}, {"days before", "日前", 90},
+        {"valid period: 1970-01-01 <--> 2038-01-19", "有効期間: 1970-01-01 <--> 2038-01-19", 380}, {"push", "計算", 100}};
+    for (const auto& row : rows) {
+        const std::string text = ja ? row.ja : row.c;
+        auto found = std::find_if(labels.begin(), labels.end(), [&](GtkWidget* l) { // "年" or "年(Y)"
+            const std::string shown = gtk_label_get_text(GTK_LABEL(l));
+            return shown == text || shown.rfind(text + "(", 0) == 0; });
+        ASSERT_NE(found, labels.end()) << "no label reads " << text;
+        int w = 0, h = 0;
+        pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(*found)), &w, &h);
+        EXPECT_LE(w, std::min(row.width, gtk_widget_get_allocated_width(*found))) << text << " is clipped";
+    }
+    EXPECT_EQ(std::string(pango_font_description_get_family(font_handle(3))).rfind("IPAGothic,IPAゴシック,", 0), 0u);
 }
 
 TEST_F(Calculator, EachClickRecomputesEvenWithoutChanges) {
