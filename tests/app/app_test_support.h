@@ -80,15 +80,12 @@ inline void type_text(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (static_cast<unsigned char>(c) >= 0x80) {
-            tda_test::xtest_key_down("Control_L", true);
-            tda_test::xtest_key_down("Shift_L", true);
+            for (const char* k : {"Control_L", "Shift_L"}) tda_test::xtest_key_down(k, true);
             tda_test::xtest_key("u");
-            tda_test::xtest_key_down("Shift_L", false);
-            tda_test::xtest_key_down("Control_L", false);
-            char hex[12];
-            std::snprintf(hex, sizeof hex, "%x", static_cast<unsigned>(g_utf8_get_char(&text[i])));
+            for (const char* k : {"Shift_L", "Control_L"}) tda_test::xtest_key_down(k, false);
+            char hex[12]; // the code, then the space that ends it
+            std::snprintf(hex, sizeof hex, "%x ", static_cast<unsigned>(g_utf8_get_char(&text[i])));
             tda_test::xtest_type(hex);
-            tda_test::xtest_key("space");
             i = static_cast<std::size_t>(g_utf8_next_char(&text[i]) - text.c_str()) - 1;
             continue;
         }

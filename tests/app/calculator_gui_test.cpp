@@ -10,12 +10,10 @@
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <string>
 #include <tuple>
-#include <vector>
 
 using namespace tda_test;
 using namespace tda_app_test;
@@ -102,35 +100,33 @@ TEST_F(Calculator, PushButtonsShowTheDatesAfterAndBefore) {
 }
 
 // The labels and buttons speak the language of LC_MESSAGES (Japanese under
-// ja_*, as written under C and wherever no catalogue matches), each inside the
-// place it was given. ctest runs this once more under ja_JP.UTF-8 and C.
-void collect_labels(GtkWidget* widget, std::vector<GtkWidget*>& out) {
-    if (GTK_IS_LABEL(widget)) out.push_back(widget);
-    if (GTK_IS_CONTAINER(widget)) gtk_container_forall(GTK_CONTAINER(widget), [](GtkWidget* w, gpointer o) {
-        collect_labels(w, *static_cast<std::vector<GtkWidget*>*>(o)); }, &out);
-}
-
+// ja_*, as written under C and wherever no catalogue matches), each inside its
+// place. ctest runs this once more under ja_JP.UTF-8 and under C.
 TEST_F(Calculator, LabelsSpeakTheLocalesLanguageAndFitTheirPlaces) {
     const std::string messages = setlocale(LC_MESSAGES, nullptr);
-    if (const char* wanted = std::getenv("TDA_EXPECT_LOCALE")) {
-        ASSERT_EQ(messages, wanted) << "locale not generated";
-    }
-    const bool ja = messages.rfind("ja", 0) == 0;
-    std::vector<GtkWidget*> labels;
-    collect_labels(gtk_widget_get_toplevel(widget_of(date_calendar)), labels);
+    const char* wanted = std::getenv("TDA_EXPECT_LOCALE");
+    ASSERT_EQ(messages, wanted ? wanted : messages) << "locale not generated";
     const struct { const char *c, *ja; int width; } rows[] = {
         {"Year", "年", 40}, {"Month", "月", 60}, {"Day", "日", 40}, {"days after", "日後", 80}, {"days before", "日前", 90},
         {"valid period: 1970-01-01 <--> 2038-01-19", "有効期間: 1970-01-01 <--> 2038-01-19", 380}, {"push", "計算", 100}};
+    GList* placed = gtk_container_get_children(GTK_CONTAINER(gtk_widget_get_ancestor(widget_of(year_field), GTK_TYPE_LAYOUT)));
     for (const auto& row : rows) {
-        const std::string text = ja ? row.ja : row.c;
-        auto found = std::find_if(labels.begin(), labels.end(), [&](GtkWidget* l) { // "年" or "年(Y)"
-            const std::string shown = gtk_label_get_text(GTK_LABEL(l));
-            return shown == text || shown.rfind(text + "(", 0) == 0; });
-        ASSERT_NE(found, labels.end()) << "no label reads " << text;
-        int w = 0, h = 0;
-        pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(*found)), &w, &h);
-        EXPECT_LE(w, std::min(row.width, gtk_widget_get_allocated_width(*found))) << text << " is clipped";
+        const std::string text = messages.rfind("ja", 0) == 0 ? row.ja : row.c;
+        GtkWidget* label = nullptr;
+        for (GList* l = placed; l != nullptr && label == nullptr; l = l->next) {
+            GtkWidget* w = GTK_WIDGET(l->data); // down hbox, event box or button to the label
+            for (GList* c; w != nullptr && (GTK_IS_BIN(w) || GTK_IS_BOX(w)); g_list_free(c))
+                w = (c = gtk_container_get_children(GTK_CONTAINER(w))) ? GTK_WIDGET(c->data) : nullptr;
+            const std::string shown = GTK_IS_LABEL(w) ? gtk_label_get_text(GTK_LABEL(w)) : ""; // "年" or "年(Y)"
+            if (shown == text || shown.rfind(text + "(", 0) == 0) label = w;
+        }
+        ASSERT_NE(label, nullptr) << "no label reads " << text;
+        int w = 0;
+        pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(label)), &w, nullptr);
+        EXPECT_LE(w, std::min(row.width, gtk_widget_get_allocated_width(label))) << text << " is clipped";
+        EXPECT_EQ(pango_layout_get_line_count(gtk_label_get_layout(GTK_LABEL(label))), 1) << text << " wraps";
     }
+    g_list_free(placed);
     EXPECT_EQ(std::string(pango_font_description_get_family(font_handle(3))).rfind("IPAGothic,IPAゴシック,", 0), 0u);
 }
 
