@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -74,19 +73,17 @@ inline void run_loop_until_marker() {
 }
 
 // Types UTF-8 text with the keys of a US keyboard, shifting where needed; a
-// character beyond ASCII goes in as GTK's own input method takes it:
-// Ctrl+Shift+U, its hexadecimal code, space.
+// character beyond ASCII goes in through GTK's Ctrl+Shift+U, its code, space.
 inline void type_text(const std::string& text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (static_cast<unsigned char>(c) >= 0x80) {
+    for (const char& c : text) {
+        if ((c & 0xC0) == 0x80) continue; // inside a character beyond ASCII
+        if ((c & 0x80) != 0) {
             for (const char* k : {"Control_L", "Shift_L"}) tda_test::xtest_key_down(k, true);
             tda_test::xtest_key("u");
             for (const char* k : {"Shift_L", "Control_L"}) tda_test::xtest_key_down(k, false);
             char hex[12]; // the code, then the space that ends it
-            std::snprintf(hex, sizeof hex, "%x ", static_cast<unsigned>(g_utf8_get_char(&text[i])));
+            g_snprintf(hex, sizeof hex, "%x ", static_cast<unsigned>(g_utf8_get_char(&c)));
             tda_test::xtest_type(hex);
-            i = static_cast<std::size_t>(g_utf8_next_char(&text[i]) - text.c_str()) - 1;
             continue;
         }
         const char* key = nullptr;
