@@ -161,6 +161,7 @@ expected=(
     "share/metainfo/$app_id.metainfo.xml"
     "share/man/man1/tovamidaysafter.1"
     "share/icons/hicolor/scalable/apps/$app_id.svg"
+    "share/locale/ja/LC_MESSAGES/tovamidaysafter.mo"
 )
 for size in 16 24 32 48 64 128 256; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/$app_id.png")
@@ -173,10 +174,11 @@ for f in "${logos[@]}"; do
     cmp -s "$src/assets/$f" "$root/share/$data_name/$f" || fail "staged $f differs from assets/$f"
 done
 
-# The compiled-in logo directory is the installed one, never the source tree.
+# The compiled-in logo and catalogue folders are the installed ones, never the trees'.
 if grep -qaF "$src/assets" "$root/bin/tovamidaysafter"; then
     fail "the installed program still names the source tree's assets/"
 fi
+grep -qaF "$build/locale" "$root/bin/tovamidaysafter" && fail "the installed program reads the build tree's catalogues"
 
 echo "== desktop-file-validate"
 if out=$(desktop-file-validate "$root/share/applications/$app_id.desktop" 2>&1) && [ -z "$out" ]; then
