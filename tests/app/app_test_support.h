@@ -72,8 +72,7 @@ inline void run_loop_until_marker() {
     ADD_FAILURE() << "waited 10 s in vain for the marker sent after the input";
 }
 
-// Types UTF-8 text with the keys of a US keyboard, shifting where needed; a
-// character beyond ASCII goes in through GTK's Ctrl+Shift+U, its code, space.
+// Types text with a US keyboard's keys, shifting where needed; beyond ASCII GTK's Ctrl+Shift+U.
 inline void type_text(const std::string& text) {
     for (const char& c : text) {
         if ((c & 0xC0) == 0x80) continue; // inside a character beyond ASCII

@@ -67,10 +67,8 @@ TEST_F(Calculator, PushButtonsShowTheDatesAfterAndBefore) {
         {"2038", "1", "10", "30", "", "2038/02/09", "2038/01/10"},   // past 2038 in full
         {"2000", "1", "1", "99999999999999999999", "4294967297", "0000/00/00", "0000/00/00"},
         {"year", "1", "1", "1", "1", "0000/00/00", "0000/00/00"},
-        {"２０２４", "２", "２８", "１", "１", "2024/02/29", "2024/02/27"}, // full-width, as input methods type
-        {"2024", "1", "1", "1０", "１0", "2024/01/11", "2023/12/22"},
-        {"2024", "1", "10", "＋＄ａ", "−７", "2024/01/20", "2024/01/17"},
-        {"\u3000２０２４", "０１", "１０", "－＄Ａ", "％１０１", "2023/12/31", "2024/01/05"},
+        {"\u3000２０２４", "０２", "２８", "＋＄ａ", "％１０１", "2024/03/09", "2024/02/23"}, // full-width, as input methods type
+        {"2024", "1", "10", "－＄Ａ", "−７", "2023/12/31", "2024/01/17"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.year) + "/" + c.month + "/" + c.day + " +" + c.after + " -" + c.before);
@@ -100,8 +98,7 @@ TEST_F(Calculator, PushButtonsShowTheDatesAfterAndBefore) {
 // Labels and buttons speak LC_MESSAGES' language, uncut in their places (ctest: also ja_JP.UTF-8, C).
 TEST_F(Calculator, LabelsSpeakTheLocalesLanguageAndFitTheirPlaces) {
     const std::string messages = setlocale(LC_MESSAGES, nullptr);
-    const char* wanted = std::getenv("TDA_EXPECT_LOCALE"); // set by ctest: a missing locale fails
-    ASSERT_EQ(messages, wanted != nullptr ? wanted : messages) << "locale not generated";
+    ASSERT_EQ(messages, std::getenv("TDA_EXPECT_LOCALE") ? std::getenv("TDA_EXPECT_LOCALE") : messages) << "no locale";
     const struct { const char *c, *ja; int width; } rows[] = {
         {"Year", "年", 40}, {"Month", "月", 60}, {"Day", "日", 40}, {"days after", "日後", 80}, {"days before", "日前", 90},
         {"valid period: 1970-01-01 <--> 2038-01-19", "有効期間: 1970-01-01 <--> 2038-01-19", 380}, {"push", "計算", 100}};
@@ -117,10 +114,9 @@ TEST_F(Calculator, LabelsSpeakTheLocalesLanguageAndFitTheirPlaces) {
             if (shown == text || shown.rfind(text + "(", 0) == 0) label = w;
         }
         ASSERT_NE(label, nullptr) << "no label reads " << text;
-        int w = 0;
-        pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(label)), &w, nullptr);
-        EXPECT_TRUE(w <= std::min(row.width, gtk_widget_get_allocated_width(label)) &&
-                    pango_layout_get_line_count(gtk_label_get_layout(GTK_LABEL(label))) == 1) << text << " is cut";
+        int natural = 0; // the width of the whole text on one line
+        gtk_widget_get_preferred_width(label, nullptr, &natural);
+        EXPECT_LE(natural, std::min(row.width, gtk_widget_get_allocated_width(label))) << text << " is cut";
     }
     g_list_free(placed);
 }

@@ -36,7 +36,10 @@ constexpr int HUGE_ROUNDS = 6;               // rounds that carry a 1 MB text
 
 // Numbers as the calculator reads them: blanks and tabs, one sign, "$" hex or
 // "%" binary or decimal digits up to the first other unit, modulo 2^64.
-std::int64_t model_number(const std::u16string& s) {
+std::int64_t model_number(std::u16string s) {
+    for (char16_t& c : s) // full-width digits, signs, $, %, hex letters and U+3000 read as ASCII
+        c = std::u16string_view(u"０１２３４５６７８９ＡＢＣＤＥＦａｂｃｄｅｆ＋－＄％").find(c) != std::u16string_view::npos
+                ? c - 0xFEE0 : c == u'−' ? u'-' : c == u'\u3000' ? u' ' : c;
     std::size_t i = 0;
     while (i < s.size() && (s[i] == u' ' || s[i] == u'\t')) ++i;
     bool negative = false;
@@ -84,9 +87,8 @@ std::string model_result(const std::u16string& year_text, const std::u16string& 
     const __int128 last = static_cast<__int128>(sys_days{9999y / December / 31}.time_since_epoch().count()) * 86400 + 86399;
     if (seconds < first || seconds > last) return invalid;
     year_month_day result{sys_days{days{static_cast<std::int64_t>(seconds / 86400)}}};
-    // The year in plain decimal (years before 1000 have fewer digits).
     char out[16];
-    std::snprintf(out, sizeof out, "%d/%02u/%02u", static_cast<int>(result.year()),
+    std::snprintf(out, sizeof out, "%04d/%02u/%02u", static_cast<int>(result.year()),
                   static_cast<unsigned>(result.month()), static_cast<unsigned>(result.day()));
     return out;
 }
