@@ -16,7 +16,7 @@ packages=(
     xvfb xauth xdotool x11-utils xclip imagemagick openbox wmctrl libxtst-dev
     sway grim
     fonts-ipafont-gothic
-    clang libclang-rt-14-dev valgrind strace
+    clang libclang-rt-14-dev valgrind strace ccache
     desktop-file-utils appstream man-db lintian debhelper dpkg-dev
     gnome-themes-extra weston librsvg2-bin libxml2-utils
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0
@@ -38,13 +38,25 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-# Configures the build folder and builds the given targets (none: everything).
-configure_and_build() {
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    local targets=() t
+# The three builds share one compiler cache (ccache, ~/.ccache unless
+# CCACHE_DIR says otherwise), so a second run recompiles only what changed.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
+# Configures the build folder DIR with the given cmake options and builds the
+# targets listed after "--" (none: everything); any failure stops the script.
+#   build_in DIR [OPTION...] [-- TARGET...]
+build_in() {
+    local dir=$1 options=() targets=() t
+    shift
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do options+=("$1"); shift; done
+    [ $# -gt 0 ] && shift
     for t in "$@"; do targets+=(--target "$t"); done
-    cmake --build "$build" -j "$(nproc)" "${targets[@]}"
+    cmake -S "$root" -B "$dir" "${launcher[@]}" "${options[@]}" >/dev/null
+    cmake --build "$dir" -j "$(nproc)" "${targets[@]}"
 }
+
+configure_and_build() { build_in "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -- "$@"; }
 
 # Starts Xvfb on a free display number and exports DISPLAY; stops it on exit.
 xvfb_pid=
@@ -97,48 +109,68 @@ run_program() {
     return $status
 }
 
-# Test stages; each prints a header and stops the script on its first failure.
-stage() { printf '\n=== %s ===\n' "$*"; }
+# Test stages; each prints a header and, when done, its wall time. The first
+# failure stops the script.
+stage_name= stage_start=$SECONDS
+stage_times=()
+stage() {
+    stage_end
+    stage_name="$*" stage_start=$SECONDS
+    printf '\n=== %s ===\n' "$*"
+}
+stage_end() {
+    [ -z "$stage_name" ] && return 0
+    stage_times+=("$(printf '%5d s  %s' $((SECONDS - stage_start)) "$stage_name")")
+    printf '=== %s: %d s ===\n' "$stage_name" $((SECONDS - stage_start))
+    stage_name=
+}
+
+# Every ctest call fails when it selects no test at all.
+run_ctest() { (cd "$1" && shift && ctest --output-on-failure --no-tests=error -j "$jobs" "$@"); }
 
 run_tests() {
-    have_display || start_virtual_display
-    local jobs
+    # Each GUI test starts a private Xvfb (and window manager, bus or
+    # compositor) when no display is set, so tests run side by side instead of
+    # taking turns on one shared display.
+    unset DISPLAY WAYLAND_DISPLAY
     jobs=$(nproc)
 
+    stage "Build"
+    configure_and_build
+
+    # The valgrind session (label "long") checks what the sanitizer run below
+    # checks; run it with: ctest -L long
     stage "Test suite"
-    (cd "$build" && ctest --output-on-failure -j "$jobs")
+    run_ctest "$build" -LE long
 
     # The install check builds a plain tree of its own, and the valgrind and
     # strace sessions watch the plain program (a sanitizer runtime cannot run
     # under valgrind, and its own start-up would blur the strace record), so
-    # those run once, above.
+    # those run once, above. Soak and hostile-input loops run fewer rounds here.
+    stage "Build with AddressSanitizer and UndefinedBehaviorSanitizer"
+    build_in "$build-asan" -DCMAKE_BUILD_TYPE=Debug -DTDA_SANITIZE=address
     stage "Test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
-    cmake -S "$root" -B "$build-asan" -DCMAKE_BUILD_TYPE=Debug -DTDA_SANITIZE=address >/dev/null
-    cmake --build "$build-asan" -j "$jobs"
-    (cd "$build-asan" &&
-        ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
-        LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0 \
-        UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        ctest --output-on-failure -j "$jobs" -LE "install|traced")
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+    LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        run_ctest "$build-asan" -LE "install|traced|long"
 
     stage "Threaded runtime tests under ThreadSanitizer"
-    cmake -S "$root" -B "$build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTDA_SANITIZE=thread >/dev/null
     local threaded=(core_block_pool_test core_object_table_test event_event_queue_test core_thread_slots_test)
-    local t built=()
-    for t in "${threaded[@]}"; do
-        cmake --build "$build-tsan" -j "$jobs" --target "$t" >/dev/null && built+=("$t")
-    done
-    (cd "$build-tsan" && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R "^($(IFS='|'; echo "${built[*]}"))\$")
+    build_in "$build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTDA_SANITIZE=thread -DTDA_DISPLAY_TESTS=OFF -- "${threaded[@]}"
+    TSAN_OPTIONS=halt_on_error=1 run_ctest "$build-tsan" -R "^($(IFS='|'; echo "${threaded[*]}"))\$"
 
-    if [ -x "$root/fuzz/run.sh" ]; then
-        stage "Fuzzing smoke runs"
-        "$root/fuzz/run.sh" "${TDA_FUZZ_SECONDS:-30}"
-    fi
+    stage "Fuzzing smoke runs"
+    "$root/fuzz/run.sh" "${TDA_FUZZ_SECONDS:-30}"
+    stage_end
+    printf '\nWall time per stage:\n'
+    printf '%s\n' "${stage_times[@]}"
+    printf '%5d s  in all\n' "$SECONDS"
 }
 
 install_missing
 case "$mode" in
     run) configure_and_build tovamidaysafter && run_program ;;
-    test) configure_and_build && run_tests ;;
+    test) run_tests ;;
     *) echo "usage: $0 run|test" >&2; exit 2 ;;
 esac
