@@ -176,9 +176,13 @@ CommandLineOutcome command_line_read(int* argc, char*** argv) {
         Context context = make_context(options);
         g_option_context_set_help_enabled(context.get(), FALSE);
         g_option_context_set_ignore_unknown_options(context.get(), TRUE);
+        // The parse drops the options it reads from the array without freeing
+        // them, so it gets a second array of the same pointers and `copy`
+        // still frees every string.
         std::unique_ptr<gchar*, StrvFree> copy(g_strdupv(*argv));
+        std::vector<gchar*> shallow(copy.get(), copy.get() + g_strv_length(copy.get()) + 1);
         gint copy_count = *argc;
-        gchar** copy_vector = copy.get();
+        gchar** copy_vector = shallow.data();
         GError* raw_error = nullptr;
         const bool parsed = g_option_context_parse(context.get(), &copy_count, &copy_vector, &raw_error);
         std::unique_ptr<GError, ErrorFree> error(raw_error);

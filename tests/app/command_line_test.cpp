@@ -1,7 +1,9 @@
 // The program's command line from a terminal without a display: each line of
 // the table runs the built program with DISPLAY and WAYLAND_DISPLAY removed
 // and compares its stdout and exit status; every failure says why in exactly
-// one line on stderr.
+// one line on stderr. The calculation rule itself is one table, run through
+// the window and the command line alike (calculator_gui_test.cpp); here are
+// the options, the forms only a command line has, and the errors.
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -34,33 +36,14 @@ TEST(CommandLine, TerminalAnswersHelpVersionAndErrorsWithoutADisplay) {
         {{"--version"}, "TovamiDaysAfter 1.0.0\n", 0},
         {{"--help"}, "Usage:*", 0},
         {{"--after", "2024/01/10", "1", "--help"}, "Usage:*", 0},
-        {{"--after", "2024/01/10", "7"}, "2024/01/17\n", 0},
         {{"--after=2024-01-10", "-7"}, "2024/01/03\n", 0},
-        {{"--after", "2024/02/28", "$10"}, "2024/03/15\n", 0},       // hexadecimal
-        {{"--after", "2024/02/28", "%101"}, "2024/03/04\n", 0},      // binary
-        {{"--after", "2024/02/28", "12ab"}, "2024/03/11\n", 0},      // digits up to the first other character
-        {{"--after", "2024/02/28", ""}, "2024/02/28\n", 0},          // no number: 0
-        {{"--before", "2024/01/10", "7"}, "2024/01/03\n", 0},
-        {{"--before", "2024/01/10", " 7"}, "2024/01/03\n", 0},       // read as the after count, then subtracted
         {{"--before", "2024/01/10", "\t7"}, "2024/01/03\n", 0},
-        {{"--before", "2024/01/10", "+7"}, "2024/01/03\n", 0},
-        {{"--before", "2024/01/10", "-7"}, "2024/01/17\n", 0},
         {{"--before", "2024/01/10", "--", "-7"}, "2024/01/17\n", 0},
-        {{"--before", "1970/01/01", "1"}, "1969/12/31\n", 0},        // results leave the entry range
-        {{"--after", "2024/1/1x", "1"}, "2024/01/02\n", 0},
-        {{"--after", "2024/02/30", "1"}, "0000/00/00\n", 1},         // no such day
-        {{"--after", "2038/01/20", "0"}, "0000/00/00\n", 1},         // past the entry range
-        {{"--after", "year/1/1", "1"}, "0000/00/00\n", 1},
         {{"--after", "2024/01", "1"}, "0000/00/00\n", 1},
         {{"--after", "", "1"}, "0000/00/00\n", 1},
         {{"--after", "\xff\xfe/\xc0/1", "1"}, "", 2},                 // not text: the option parser refuses it
         {{"--after", "4294969320/1/1", "1"}, "0000/00/00\n", 1},     // a year beyond 32 bits is no year
-        {{"--after", "2000/1/1", "99999999999999999999"}, "0000/00/00\n", 1},
-        {{"--after", "2000/1/1", "-9223372036854775808"}, "0000/00/00\n", 1},
-        {{"--before", "2000/1/1", "-9223372036854775808"}, "0000/00/00\n", 1},
-        {{"--after", "2000/1/1", "$FFFFFFFFFFFFFFFF"}, "1999/12/31\n", 0}, // wraps to -1
         {{"--after", "2000/1/1", many_digits}, "1999/12/31\n", 0}, // 10^100000 - 1 wraps to -1
-        {{"--after", "2024/02/28", "1"}, "2024/02/29\n", 0},          // the examples of README and man page
         {{"--between", "2024-01-01", "2025-01-01"}, "366\n", 0},
         {{"--between", "2025-01-01", "2024-01-01"}, "-366\n", 0},
         {{"--between", "1970/01/01", "2038/01/19"}, "24855\n", 0},

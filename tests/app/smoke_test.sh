@@ -22,7 +22,9 @@ start_program() {
     "$exe" &
     pid=$!
     wid=$(window_wait '^TovamiDaysAfter$' 10 $pid) || fail "no window titled TovamiDaysAfter"
-    sleep 0.5
+    # Framed and placed: the window manager has set the frame's extents.
+    for _ in $(seq 50); do xprop -id "$wid" _NET_FRAME_EXTENTS | grep -q = && return; sleep 0.1; done
+    fail "the window manager did not frame the window within 5 s"
 }
 
 # Waits up to 5 s for the program to end after "$1"; it must exit with 0.

@@ -83,7 +83,13 @@ start() {
     env GDK_BACKEND=wayland "$@" "$exe" >"$runtime/app.log" 2>&1 &
     app_pid=$!
     within 100 window_named TovamiDaysAfter || { cat "$runtime/app.log"; fail "no window within 10 s ($*)"; }
-    sleep 1 # first frames drawn
+    within 50 drawn || fail "the window was not drawn within 5 s ($*)"
+}
+# Whether the first frames are drawn: the background shows, and two
+# screenshots in a row are the same.
+drawn() {
+    grim "$runtime/a.png" && [ "$(box_of "$runtime/a.png" "$BG" | cut -d' ' -f1)" -gt 100 ] &&
+        grim "$runtime/b.png" && cmp -s "$runtime/a.png" "$runtime/b.png"
 }
 stop() {
     kill "$app_pid" 2>/dev/null

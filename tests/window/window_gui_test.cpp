@@ -118,24 +118,15 @@ TEST_F(Window, DecorationsAndFunctionsFollowTheFlags) {
         EXPECT_EQ(decorations, c.decorations);
         EXPECT_EQ(functions, c.functions);
         EXPECT_EQ(static_cast<bool>(gtk_window_get_resizable(window_handle(id))), c.resizable);
-        // A resizable window's minimum is on the window; a fixed size is the
-        // content's, so that decorations never eat into it.
-        int rw = 0, rh = 0;
-        gtk_widget_get_size_request(c.resizable ? GTK_WIDGET(window_handle(id)) : layout_of(id), &rw, &rh);
-        EXPECT_EQ(rw, c.resizable ? 30 : 200);
-        EXPECT_EQ(rh, c.resizable ? 30 : 100);
         window_free(id);
     }
 }
 
 TEST_F(Window, TextScaleGrowsTheContentButNotTheReportedSize) {
+    // The grown content is measured on screen by the Wayland test.
     layout_scale_set_factor(1.25);
     ObjectId id = window_open(AUTO_NUMBER, 20, 20, 790, 400, u"scaled", 364);
-    int rw = 0, rh = 0;
-    gtk_widget_get_size_request(layout_of(id), &rw, &rh);
     layout_scale_set_factor(0);
-    EXPECT_EQ(rw, 988);
-    EXPECT_EQ(rh, 500);
     // The program keeps its own units: its resize handler sees 790.
     EXPECT_EQ(window_width(id), 790);
     EXPECT_EQ(window_height(id), 400);
