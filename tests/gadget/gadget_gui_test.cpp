@@ -494,11 +494,6 @@ TEST_F(Gadget, ReleaseAllFreesEveryGadget) {
     EXPECT_EQ(probe_frees, 3);
 }
 
-TEST_F(Gadget, CssProviderIsOnTheScreen) {
-    ASSERT_NE(gadget_css_provider(), nullptr);
-    EXPECT_TRUE(GTK_IS_CSS_PROVIDER(gadget_css_provider()));
-}
-
 TEST_F(Gadget, ClickWhileCloseHeadsTheQueuePostsNothing) {
     ObjectId button = gadget_button_create(AUTO_NUMBER, 40, 40, 120, 40, u"push", 0);
     ASSERT_NE(button, 0);

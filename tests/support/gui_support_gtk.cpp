@@ -234,17 +234,10 @@ bool window_manager_answers_maps(int timeout_ms) {
 
 } // namespace
 
-namespace {
-int redirect_error = 0;
-int note_redirect_error(Display*, XErrorEvent* error) {
-    redirect_error = error->error_code;
-    return 0;
-}
-} // namespace
+static int redirect_error = 0;
 
 // The X server lets one client select the redirection and answers a second
-// with BadAccess, which arrives by the XSync; the handler catches it there
-// instead of GDK's, which would end the process.
+// with BadAccess by the XSync; the handler takes it there instead of GDK's.
 IgnoringWindowManager::IgnoringWindowManager() {
     const XCalls& c = x_calls();
     Display* d = c.open_display && c.set_error_handler ? c.open_display(nullptr) : nullptr;
@@ -253,17 +246,16 @@ IgnoringWindowManager::IgnoringWindowManager() {
         return;
     }
     redirect_error = 0;
-    auto previous = c.set_error_handler(note_redirect_error);
+    auto previous = c.set_error_handler([](Display*, XErrorEvent* e) { return redirect_error = e->error_code, 0; });
     c.select_input(d, c.default_root(d), SubstructureRedirectMask);
     c.sync(d, False);
     c.set_error_handler(previous);
-    if (redirect_error != 0) {
-        ADD_FAILURE() << "another window manager holds the screen (X error " << redirect_error
-                      << " on selecting the substructure redirection)";
-        c.close_display(d);
+    if (redirect_error == 0) {
+        display_ = d;
         return;
     }
-    display_ = d;
+    ADD_FAILURE() << "another window manager holds the screen (X error " << redirect_error << " on its redirection)";
+    c.close_display(d);
 }
 
 IgnoringWindowManager::~IgnoringWindowManager() {
