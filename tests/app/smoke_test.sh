@@ -65,6 +65,6 @@ for keys in ctrl+w ctrl+q; do
     start_program
     xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
     xdotool key "$keys"
-    expect_ended "$keys"
+    expect_ended "$keys" "xdotool key $keys"
 done
 echo "ok: window checked; the close request, Ctrl+W and Ctrl+Q each end it with exit status 0"
