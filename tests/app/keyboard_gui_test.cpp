@@ -234,17 +234,6 @@ TEST_F(Keyboard, TabWalksTheInputsInReadingOrderAndShiftTabBack) {
     }
 }
 
-TEST_F(Keyboard, TabLeavesTheCountFieldsWithoutTypingATab) {
-    type_into(after_count_field, "5");
-    press("Tab");
-    EXPECT_EQ(text_of(after_count_field), "5");
-    EXPECT_EQ(focused(), focus_target(after_button));
-    type_into(before_count_field, "5");
-    press("Tab");
-    EXPECT_EQ(text_of(before_count_field), "5");
-    EXPECT_EQ(focused(), focus_target(before_button));
-}
-
 TEST_F(Keyboard, SpaceAndReturnOnAFocusedPushComputeTheResult) {
     type_into(year_field, "2024");
     type_into(month_combo, "2");
