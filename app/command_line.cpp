@@ -6,6 +6,8 @@
 #include "app/i18n.h"
 #include "app/identity.h"
 
+#include "runtime/core/runtime_start.h"
+
 #include <gtk/gtk.h>
 #ifdef GDK_WINDOWING_X11
 #include <X11/Xlib.h>
@@ -16,7 +18,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -64,16 +65,6 @@ void watch_display(GdkDisplay* display) {
                       gdk_message, nullptr);
 }
 
-// True while the process runs one thread: the environment may then change
-// without a race against a thread reading it.
-bool single_threaded() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Threads:", 0) == 0) return std::atoi(line.c_str() + 8) == 1;
-    return false;
-}
-
 } // namespace
 
 CommandLineOutcome command_line_read(int* argc, char*** argv) {
@@ -94,7 +85,7 @@ CommandLineOutcome command_line_read(int* argc, char*** argv) {
     TerminalOptions options;
     Context context(terminal_context_new(options));
     g_option_context_add_group(context.get(), gtk_get_option_group(FALSE));
-    const bool gl_set = g_getenv("GDK_GL") == nullptr && single_threaded();
+    const bool gl_set = g_getenv("GDK_GL") == nullptr && process_single_threaded();
     if (gl_set) g_setenv("GDK_GL", "disable", FALSE);
     const int original_count = *argc;
     char** const original = *argv;
