@@ -397,9 +397,15 @@ TEST_F(Gadget, TextScaleMultipliesPlacesSizesAndResizesOnce) {
         return s;
     };
     Seen p = seen(probe, false), c = seen(combo, true);
+    const std::int64_t width = gadget_width(probe), height = gadget_height(probe);
+    gadget_resize(probe, 30, 40, static_cast<std::int32_t>(width), RESIZE_KEEP); // its own width: no growth
+    const std::int64_t width_again = gadget_width(probe);
     gadget_resize(probe, 260, 160, 160, RESIZE_KEEP);
     Seen r = seen(probe, false);
     layout_scale_set_factor(0);
+    EXPECT_EQ(width, 120); // layout units, like every other size
+    EXPECT_EQ(height, 50);
+    EXPECT_EQ(width_again, 120);
     EXPECT_EQ(p.x, 38); // 37.5 rounds up
     EXPECT_EQ(p.y, 50);
     EXPECT_EQ(p.w, 150);
