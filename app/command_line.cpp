@@ -20,6 +20,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -47,13 +48,21 @@ int x_connection_lost(Display*) { display_lost(); }
 #endif
 
 // GDK's Wayland backend reports a broken connection to the compositor in a
-// message of its own, then ends the process; the line is ours instead.
-void gdk_message(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer) {
-    const bool broken = message != nullptr && (std::strstr(message, "Wayland") != nullptr ||
-                                               std::strncmp(message, "Error reading events from display", 34) == 0 ||
-                                               std::strncmp(message, "Error flushing display", 22) == 0);
+// message of its own, then ends the process; the line is ours instead. Every
+// other log line goes out as GLib writes it.
+GLogWriterOutput log_writer(GLogLevelFlags level, const GLogField* fields, gsize count, gpointer data) {
+    std::string_view domain, text;
+    for (gsize i = 0; i < count; ++i) {
+        const std::string_view key = fields[i].key;
+        if (fields[i].length != -1 || fields[i].value == nullptr) continue;
+        if (key == "GLIB_DOMAIN") domain = static_cast<const char*>(fields[i].value);
+        if (key == "MESSAGE") text = static_cast<const char*>(fields[i].value);
+    }
+    const bool broken = domain == "Gdk" && (text.find("Wayland") != std::string_view::npos ||
+                                            text.starts_with("Error reading events from display") ||
+                                            text.starts_with("Error flushing display"));
     if (broken) display_lost();
-    g_log_default_handler(domain, level, message, nullptr);
+    return g_log_writer_default(level, fields, count, data);
 }
 
 void watch_display(GdkDisplay* display) {
@@ -61,8 +70,7 @@ void watch_display(GdkDisplay* display) {
 #ifdef GDK_WINDOWING_X11
     if (GDK_IS_X11_DISPLAY(display)) XSetIOErrorHandler(x_connection_lost);
 #endif
-    g_log_set_handler("Gdk", static_cast<GLogLevelFlags>(G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_ERROR | G_LOG_FLAG_FATAL),
-                      gdk_message, nullptr);
+    g_log_set_writer_func(log_writer, nullptr, nullptr);
 }
 
 } // namespace
