@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -33,8 +34,8 @@ struct ErrorFree {
     void operator()(GError* error) const { g_error_free(error); }
 };
 
-// The name of the open display, kept for the line that its loss leaves (the
-// handlers below may not allocate or take locks safely).
+// The name of the open display, kept when it opened for the line that its
+// loss leaves: by then GDK can no longer be asked.
 char g_display_name[256] = "";
 
 [[noreturn]] void display_lost() {
@@ -58,7 +59,8 @@ GLogWriterOutput log_writer(GLogLevelFlags level, const GLogField* fields, gsize
         if (key == "GLIB_DOMAIN") domain = static_cast<const char*>(fields[i].value);
         if (key == "MESSAGE") text = static_cast<const char*>(fields[i].value);
     }
-    const bool broken = domain == "Gdk" && (text.find("Wayland") != std::string_view::npos ||
+    const bool broken = domain == "Gdk" && (text.starts_with("Lost connection to Wayland compositor") ||
+                                            text.find("dispatching to Wayland display") != std::string_view::npos ||
                                             text.starts_with("Error reading events from display") ||
                                             text.starts_with("Error flushing display"));
     if (broken) display_lost();
@@ -95,14 +97,16 @@ CommandLineOutcome command_line_read(int* argc, char*** argv) {
     g_option_context_add_group(context.get(), gtk_get_option_group(FALSE));
     const bool gl_set = g_getenv("GDK_GL") == nullptr && process_single_threaded();
     if (gl_set) g_setenv("GDK_GL", "disable", FALSE);
-    const int original_count = *argc;
-    char** const original = *argv;
+    // The arguments as given, for quoting them in an error (the parser
+    // rearranges the vector it reads).
+    std::vector<char*> original(*argv, *argv + *argc);
     GError* raw_error = nullptr;
     const bool parsed = g_option_context_parse(context.get(), argc, argv, &raw_error);
     if (gl_set) g_unsetenv("GDK_GL");
     std::unique_ptr<GError, ErrorFree> error(raw_error);
     if (!parsed) {
-        terminal_usage_error(terminal_option_error(error ? error->message : nullptr, original_count, original));
+        terminal_usage_error(terminal_option_error(error ? error->message : nullptr, static_cast<int>(original.size()),
+                                                   original.data()));
         return {true, EXIT_USAGE};
     }
     if (options.version) {

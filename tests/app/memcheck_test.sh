@@ -28,7 +28,8 @@ log=$work/memcheck.log
 # GLib's slice allocator hides blocks from memcheck; plain malloc shows them.
 export G_SLICE=always-malloc G_DEBUG=gc-friendly
 session_wait=1.0
-scripted_session_retrying valgrind --tool=memcheck --error-exitcode=99 \
+# The command replaces itself with the window program: memcheck follows.
+scripted_session_retrying valgrind --tool=memcheck --error-exitcode=99 --trace-children=yes \
     --errors-for-leak-kinds=none --leak-check=full --show-leak-kinds=definite \
     --track-origins=yes --num-callers=40 --fullpath-after= \
     --suppressions="$here/memcheck.supp" --log-file="$log" "$exe"
