@@ -54,4 +54,9 @@ if [ -n "$ours" ]; then
     echo "$ours" | head -200
     fail "memory allocated by our code was lost"
 fi
-echo "ok: no memory errors, no lost block of ours"
+# The terminal answers lose nothing at all.
+for args in "--after 2024/01/01 1" "--before 2024/01/01 1" "--between 2024/01/01 2024/02/01" --help --version; do
+    valgrind -q --leak-check=full --errors-for-leak-kinds=definite --error-exitcode=99 "$exe" $args \
+        >/dev/null 2>"$work/terminal.log" || fail "memcheck on $args: $(cat "$work/terminal.log")"
+done
+echo "ok: no memory errors, no lost block of ours; nothing lost by the terminal answers"
