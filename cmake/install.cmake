@@ -1,8 +1,8 @@
 # Installation: the program (the command in bin/ and the window program it
-# starts, in libexec/tovamidaysafter/; both installed by CMakeLists.txt, which
-# compiles the window program's installed path into the command), its two logos (each also drawn at twice the
-# size), the desktop launcher, the application icon, the AppStream metainfo
-# and the man page.
+# starts, in libexec/tovamidaysafter/; both installed by CMakeLists.txt,
+# which compiles the window program's installed path into the command), its
+# two logos (each also drawn at twice the size), the desktop launcher, the
+# application icon, the AppStream metainfo and the man page.
 #
 #   cmake -S . -B build -DTDA_INSTALLED_LOGOS=ON -DCMAKE_INSTALL_PREFIX=/usr
 #   cmake --build build --target tovamidaysafter     (builds the window program too)
