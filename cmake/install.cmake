@@ -1,9 +1,11 @@
-# Installation: the program, its two logos (each also drawn at twice the
-# size), the desktop launcher, the application icon, the AppStream metainfo
-# and the man page.
+# Installation: the program (the command in bin/ and the window program it
+# starts, in libexec/tovamidaysafter/; both installed by CMakeLists.txt,
+# which compiles the window program's installed path into the command), its
+# two logos (each also drawn at twice the size), the desktop launcher, the
+# application icon, the AppStream metainfo and the man page.
 #
 #   cmake -S . -B build -DTDA_INSTALLED_LOGOS=ON -DCMAKE_INSTALL_PREFIX=/usr
-#   cmake --build build --target tovamidaysafter
+#   cmake --build build --target tovamidaysafter     (builds the window program too)
 #   DESTDIR=/tmp/stage cmake --install build
 #
 # A default build reads its logos from TDA_LOGO_DIR (the source tree's assets/)

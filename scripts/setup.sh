@@ -20,6 +20,7 @@ packages=(
     desktop-file-utils appstream man-db lintian debhelper dpkg-dev
     gnome-themes-extra weston librsvg2-bin libxml2-utils
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0
+    locales
 )
 
 install_missing() {
@@ -36,6 +37,17 @@ install_missing() {
     echo "Installing: ${missing[*]}"
     apt-get update -q
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# The locales the tests use (Japanese in EUC-JP and UTF-8), generated once.
+generate_locales() {
+    local wanted=("ja_JP.EUC-JP EUC-JP" "ja_JP.UTF-8 UTF-8") l changed=0
+    [ "$(id -u)" -eq 0 ] || return 0
+    for l in "${wanted[@]}"; do
+        grep -qx "$l" /etc/locale.gen || { echo "$l" >>/etc/locale.gen; changed=1; }
+    done
+    locale -a | grep -qix "ja_JP.eucjp" || changed=1
+    [ "$changed" = 0 ] || locale-gen >/dev/null
 }
 
 # The three builds share one compiler cache (ccache, ~/.ccache unless
@@ -171,6 +183,7 @@ run_tests() {
 }
 
 install_missing
+generate_locales
 case "$mode" in
     run) configure_and_build tovamidaysafter && run_program ;;
     test) run_tests ;;

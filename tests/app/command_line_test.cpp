@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <glib.h>
+
+#include <clocale>
+
 #include <string>
 #include <vector>
 
@@ -44,6 +48,8 @@ TEST(CommandLine, TerminalAnswersHelpVersionAndErrorsWithoutADisplay) {
         {{"--after", "\xff\xfe/\xc0/1", "1"}, "", 2},                 // not text: the option parser refuses it
         {{"--after", "4294969320/1/1", "1"}, "0000/00/00\n", 1},     // a year beyond 32 bits is no year
         {{"--after", "2000/1/1", many_digits}, "1999/12/31\n", 0}, // 10^100000 - 1 wraps to -1
+        {{"--after", "2024／02／28", "1"}, "2024/02/29\n", 0},        // full-width separators
+        {{"--between", "2024－01－01", "2024-01-02"}, "1\n", 0},
         {{"--between", "2024-01-01", "2025-01-01"}, "366\n", 0},
         {{"--between", "2025-01-01", "2024-01-01"}, "-366\n", 0},
         {{"--between", "1970/01/01", "2038/01/19"}, "24855\n", 0},
@@ -77,6 +83,35 @@ TEST(CommandLine, TerminalAnswersHelpVersionAndErrorsWithoutADisplay) {
         } else if (c.out.empty()) {
             EXPECT_TRUE(!run.err.empty() && run.err.find('\n') == run.err.size() - 1) << "not one line: " << run.err;
         }
+    }
+}
+
+// Lines that cannot be written are reported, and every line comes out in
+// the locale's encoding, arguments as they were typed.
+TEST(CommandLine, WriteErrorsAndTheLocalesEncoding) {
+    const std::string program = calculator_program();
+    for (const char* args : {"--version", "--help", "--after 2024/01/01 1"}) {
+        SCOPED_TRACE(args);
+        const ProgramRun full = run_program({"/bin/sh", "-c", "exec \"$0\" " + std::string(args) + " >/dev/full", program});
+        EXPECT_EQ(full.status, 1);
+        EXPECT_TRUE(full.err.starts_with("tovamidaysafter: write error: ") && full.err.ends_with("\n")) << full.err;
+    }
+    locale_t euc = newlocale(LC_ALL_MASK, "ja_JP.EUC-JP", nullptr);
+    ASSERT_NE(euc, nullptr) << "the locale ja_JP.EUC-JP is missing (scripts/setup.sh generates it)";
+    freelocale(euc);
+    const std::string typed = "\xC6\xFC\xC9\xD5"; // "日付" in EUC-JP
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--between", "2024/01/01", typed}, {"--" + typed}, {"--after"}}) {
+        std::vector<std::string> line{"/usr/bin/env", "LC_ALL=ja_JP.EUC-JP", program};
+        line.insert(line.end(), args.begin(), args.end());
+        const ProgramRun run = run_program(line, {"DISPLAY", "WAYLAND_DISPLAY"});
+        gchar* utf8 = g_convert(run.err.data(), static_cast<gssize>(run.err.size()), "UTF-8", "EUC-JP", nullptr,
+                                nullptr, nullptr);
+        EXPECT_NE(utf8, nullptr) << "not EUC-JP: " << run.err;
+        if (utf8 != nullptr && args.back() != "--after") {
+            EXPECT_NE(std::string(utf8).find("日付"), std::string::npos);
+        }
+        g_free(utf8);
     }
 }
 

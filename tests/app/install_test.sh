@@ -153,6 +153,7 @@ outside=$(find "$stage" -type f ! -path "$root/*")
 # The files and where they go.
 expected=(
     "bin/tovamidaysafter"
+    "libexec/tovamidaysafter/tovamidaysafter-window"
     "share/$data_name/${logos[0]}"
     "share/$data_name/${logos[1]}"
     "share/$data_name/${logos[2]}"
@@ -174,7 +175,7 @@ for f in "${logos[@]}"; do
 done
 
 # The compiled-in logo directory is the installed one, never the source tree.
-if grep -qaF "$src/assets" "$root/bin/tovamidaysafter"; then
+if grep -qaF "$src/assets" "$root/libexec/tovamidaysafter/tovamidaysafter-window"; then
     fail "the installed program still names the source tree's assets/"
 fi
 

@@ -199,4 +199,11 @@ for f in 1.25 1.5; do
     echo "ok: text scale $f"
     stop
 done
+echo "== the compositor goes away under the window: one line naming the display, status 1"
+start
+kill "$sway_pid"; sway_pid=
+within 50 eval '! kill -0 $app_pid 2>/dev/null' || fail "still running 5 s after the compositor ended"
+wait "$app_pid"; status=$?; app_pid=
+[ $status = 1 ] && [ "$(cat "$runtime/app.log")" = "tovamidaysafter: lost the connection to the display $WAYLAND_DISPLAY" ] ||
+    fail "status $status, output: $(cat "$runtime/app.log")"
 echo "ok: all Wayland checks passed"

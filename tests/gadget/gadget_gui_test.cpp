@@ -391,12 +391,18 @@ TEST_F(Gadget, TextScaleMultipliesPlacesSizesAndResizesOnce) {
     int w = 0, h = 0, combo_w = 0, combo_h = 0, kept = 0;
     gtk_widget_get_size_request(probe->outer, &w, &h);
     gtk_widget_get_size_request(combo->main, &combo_w, &combo_h);
+    const std::int64_t width = gadget_width(id), height = gadget_height(id);
+    gadget_resize(id, 30, 40, static_cast<std::int32_t>(width), RESIZE_KEEP); // its own width: no growth
+    const std::int64_t width_again = gadget_width(id);
     gadget_resize(id, 260, 160, 160, RESIZE_KEEP);
     gtk_widget_get_size_request(probe->outer, &w, &kept);
     layout_scale_set_factor(0);
     EXPECT_GT(combo_w, 100);
     EXPECT_GT(h, 50);
     EXPECT_EQ(kept, h);
+    EXPECT_EQ(width, 120); // layout units, like every other size
+    EXPECT_EQ(height, 50);
+    EXPECT_EQ(width_again, 120);
 }
 
 TEST_F(Gadget, HiddenGadgetStaysHiddenAfterResize) {
