@@ -52,3 +52,8 @@ std::int64_t dispatch_event(std::int64_t type);
 // The absolute path of a logo file, in the directory fixed at build time.
 // Returns a WideString owned by the caller (free with string_free).
 WideChar* logo_path(const char* file_name);
+
+// Loads the logo `file_name` from the logo directory (image_load with
+// AUTO_NUMBER). 0 when it cannot be read, after one line on stderr: "cannot
+// read logo PATH: REASON".
+ObjectId load_logo(const char* file_name);

@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "app/i18n.h"
 #include "app/identity.h"
+#include "app/terminal.h"
 
 #include "runtime/core/linked_list.h"
 #include "runtime/core/runtime_start.h"
@@ -19,6 +20,8 @@
 #include "runtime/image/image.h"
 #include "runtime/window/window.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <string>
 
 #ifndef TDA_LOGO_DIR
@@ -62,16 +65,23 @@ WideChar* logo_path(const char* file_name) {
     return string_from_utf8_alloc(path.c_str());
 }
 
-namespace {
-
+// A logo that cannot be read leaves its place empty, and the window opens
+// all the same; one line on stderr says which file and why, so that a broken
+// installation does not pass for a deliberate design.
 ObjectId load_logo(const char* file_name) {
     WideChar* path = logo_path(file_name);
     ObjectId id = path ? image_load(AUTO_NUMBER, path) : 0;
     string_free(path);
+    if (id == 0) {
+        const std::string name = std::string(TDA_LOGO_DIR) + '/' + file_name;
+        std::FILE* file = std::fopen(name.c_str(), "rb");
+        const std::string reason = file != nullptr ? _("not a PNG or BMP image this program can decode")
+                                                   : g_strerror(errno);
+        if (file != nullptr) std::fclose(file);
+        terminal_complain(std::string(_("cannot read logo ")) + name + ": " + reason);
+    }
     return id;
 }
-
-} // namespace
 
 std::int64_t on_main_window_size() {
     std::int64_t w = window_width(main_window);

@@ -61,6 +61,9 @@ if [ "$gui" = 1 ]; then
     fi
 fi
 
+echo "== terminal answer" | tee -a "$log"
+bash "$root/bench/terminal.sh" --program "$build/tovamidaysafter" 2>&1 | tee -a "$log"
+
 echo
 echo "== Summary ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(nproc) cores) =="
 grep -E "^RATIO" "$log" | sed 's/^RATIO //'

@@ -1,9 +1,11 @@
-# Installation: the program, its two logos (each also drawn at twice the
-# size), the desktop launcher, the application icon, the AppStream metainfo
-# and the man page.
+# Installation: the program (the command in bin/ and the window program it
+# starts, in libexec/tovamidaysafter/; both installed by CMakeLists.txt,
+# which compiles the window program's installed path into the command), its
+# two logos (each also drawn at twice the size), the desktop launcher, the
+# application icon, the AppStream metainfo and the man page.
 #
 #   cmake -S . -B build -DTDA_INSTALLED_LOGOS=ON -DCMAKE_INSTALL_PREFIX=/usr
-#   cmake --build build --target tovamidaysafter
+#   cmake --build build --target tovamidaysafter     (builds the window program too)
 #   DESTDIR=/tmp/stage cmake --install build
 #
 # A default build reads its logos from TDA_LOGO_DIR (the source tree's assets/)
@@ -28,10 +30,14 @@ if(TDA_INSTALLED_LOGOS)
   if(NOT tda_app_defs)
     set(tda_app_defs "")
   endif()
-  list(FILTER tda_app_defs EXCLUDE REGEX "^TDA_(LOGO|LOCALE)_DIR=")
-  list(APPEND tda_app_defs "TDA_LOGO_DIR=\"${TDA_INSTALLED_LOGO_DIR}\""
-                           "TDA_LOCALE_DIR=\"${CMAKE_INSTALL_FULL_LOCALEDIR}\"")
+  list(FILTER tda_app_defs EXCLUDE REGEX "^TDA_LOGO_DIR=")
+  list(APPEND tda_app_defs "TDA_LOGO_DIR=\"${TDA_INSTALLED_LOGO_DIR}\"")
   set_property(TARGET tda_app PROPERTY COMPILE_DEFINITIONS "${tda_app_defs}")
+  # Likewise the catalogue folder of the library that binds the text domain.
+  get_target_property(tda_base_defs tda_app_base COMPILE_DEFINITIONS)
+  list(FILTER tda_base_defs EXCLUDE REGEX "^TDA_LOCALE_DIR=")
+  list(APPEND tda_base_defs "TDA_LOCALE_DIR=\"${CMAKE_INSTALL_FULL_LOCALEDIR}\"")
+  set_property(TARGET tda_app_base PROPERTY COMPILE_DEFINITIONS "${tda_base_defs}")
   set(TDA_LOGO_DIR "${TDA_INSTALLED_LOGO_DIR}")
   message(STATUS "Logos are read from the installed directory ${TDA_INSTALLED_LOGO_DIR}, "
                  "message catalogues from ${CMAKE_INSTALL_FULL_LOCALEDIR}")

@@ -11,8 +11,10 @@ seconds=${1:-30}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TDA_FUZZ_BUILD_DIR:-$root/build-fuzz}
 
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S "$root/fuzz" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 mkdir -p "$build"
 if ! cmake --build "$build" -j "${TDA_FUZZ_JOBS:-2}" >"$build/build.log" 2>&1; then
     tail -n 40 "$build/build.log"

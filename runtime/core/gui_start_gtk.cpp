@@ -37,11 +37,13 @@ void gui_start() {
     // the GL driver to pick GL-capable visuals (about 54 MiB and 35 ms when
     // the display has no cached visuals); the window looks the same. GDK
     // takes the choice from the environment when it parses its arguments,
-    // which gdk_parse_args does here, before anything has started a thread;
-    // the variable is then taken away again, so that child processes see the
-    // user's environment unchanged, and gtk_init (after which threads may
-    // run and read the environment) finds GDK already set up.
-    if (g_getenv("GDK_GL") == nullptr) {
+    // which gdk_parse_args does here; the variable is then taken away again,
+    // so that child processes see the user's environment unchanged. The
+    // environment is changed only while the process has one thread (another
+    // one could be reading it), and not at all when the display is already
+    // open (the program's command line opened it, having made the same
+    // choice itself): GDK would not read it any more.
+    if (g_getenv("GDK_GL") == nullptr && gdk_display_get_default() == nullptr && process_single_threaded()) {
         g_setenv("GDK_GL", "disable", FALSE);
         gdk_parse_args(runtime_args_count(), runtime_args_vector());
         g_unsetenv("GDK_GL");

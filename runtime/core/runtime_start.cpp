@@ -2,6 +2,9 @@
 #include "runtime/core/runtime_start.h"
 
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -25,4 +28,15 @@ char*** runtime_args_vector() {
 
 void locale_init() {
     std::setlocale(LC_ALL, "");
+}
+
+bool process_single_threaded() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (status == nullptr) return false;
+    char line[256];
+    bool single = false;
+    while (std::fgets(line, sizeof line, status) != nullptr)
+        if (std::strncmp(line, "Threads:", 8) == 0) single = std::atoi(line + 8) == 1;
+    std::fclose(status);
+    return single;
 }

@@ -14,6 +14,11 @@ char*** runtime_args_vector();
 // user's locale.
 void locale_init();
 
+// True while the process runs one thread (from /proc/self/status; false
+// when that cannot be read): only then may the environment change without a
+// race against a thread reading it.
+bool process_single_threaded();
+
 // Installs the GDK lock functions, starts GDK threads, runs gtk_init with the
 // saved arguments and enters the GDK lock, which the calling (main) thread
 // then holds until gui_stop. Does nothing when already started.

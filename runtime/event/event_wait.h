@@ -39,7 +39,14 @@ std::int64_t event_wait();
 // EVENT_NONE or EVENT_TOOLKIT_ONLY. Main thread, GDK lock held.
 std::int64_t event_wait_timeout(std::int32_t timeout_ms);
 
-// Runs non-blocking toolkit iterations while toolkit events are pending.
+// Bounds of one events_flush.
+constexpr int EVENTS_FLUSH_LIMIT_ITERATIONS = 1000;
+constexpr int EVENTS_FLUSH_LIMIT_MS = 1000;
+
+// Runs non-blocking toolkit iterations while toolkit events are pending, at
+// most EVENTS_FLUSH_LIMIT_ITERATIONS of them and for at most about
+// EVENTS_FLUSH_LIMIT_MS; anything still pending is left to the main loop.
+// Main thread, GDK lock held.
 void events_flush();
 
 // Accessors of the current event: they never take, wait or lock, and are meant

@@ -59,7 +59,15 @@ std::int64_t event_wait_timeout(std::int32_t timeout_ms)
     return event_take();
 }
 
+// A source that is always ready (an idle handler that never ends, a flood
+// of X events from another client) would keep a plain "while pending" loop
+// going for ever; the drain stops after a fixed number of iterations or a
+// fixed time, whichever comes first, and what is left runs in the main loop.
 void events_flush()
 {
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    const gint64 deadline = g_get_monotonic_time() + EVENTS_FLUSH_LIMIT_MS * 1000;
+    for (int i = 0; i < EVENTS_FLUSH_LIMIT_ITERATIONS && gtk_events_pending(); ++i) {
+        gtk_main_iteration_do(FALSE);
+        if (g_get_monotonic_time() > deadline) break;
+    }
 }

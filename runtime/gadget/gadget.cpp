@@ -51,7 +51,7 @@ gboolean focus_out(GtkWidget* widget, GdkEventFocus*, gpointer data) noexcept {
 }
 
 // Widget data: the size request last scaled, packed by packed_request.
-constexpr const char* KEY_SCALED_REQUEST = "kz_scaled_request";
+constexpr const char* KEY_SCALED_REQUEST = "tda_scaled_request";
 
 gpointer packed_request(int width, int height) {
     auto bits = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(width)) << 32) |
@@ -131,7 +131,7 @@ void gadget_register(GadgetRecord* g, ObjectId id) {
     if (font && g->ops->set_font) g->ops->set_font(g, font);
     g_signal_connect(g->main, "destroy", G_CALLBACK(gadget_destroyed), id_data(id));
     g_object_set_data(G_OBJECT(g->main), GADGET_KEY_ID, id_data(id + 1));
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    events_flush();
 }
 
 } // namespace

@@ -172,7 +172,8 @@ std::int64_t gadget_kind(ObjectId id) {
 
 namespace {
 
-// Size of the placed widget: allocation for a splitter child, else its size
+// Size of the placed widget in layout units (the toolkit has pixels, see
+// layout_scale.h): allocation for a splitter child, else its size
 // request, falling back to main's request when the placed one has none.
 std::int64_t gadget_extent(ObjectId id, bool want_width) {
     GadgetRecord* g = live_gadget(id);
@@ -181,12 +182,12 @@ std::int64_t gadget_extent(ObjectId id, bool want_width) {
     if (g_object_get_data(G_OBJECT(w), GADGET_KEY_SPLITTER_CHILD)) {
         GtkAllocation a;
         gtk_widget_get_allocation(w, &a);
-        return want_width ? a.width : a.height;
+        return layout_unscale(want_width ? a.width : a.height);
     }
     int rw = -1, rh = -1;
     gtk_widget_get_size_request(w, &rw, &rh);
     if (rw == -1 && rh == -1 && w != g->main) gtk_widget_get_size_request(g->main, &rw, &rh);
-    return want_width ? rw : rh;
+    return layout_unscale(want_width ? rw : rh);
 }
 
 } // namespace

@@ -173,6 +173,17 @@ void install_drag_tracking(GtkWidget* box, ObjectId id) {
                           static_cast<GConnectFlags>(0));
 }
 
+// The device scale changed (the window moved to another monitor, or the
+// output's scale was changed): the image is drawn again for the new scale,
+// from its double-size drawing at 2 and above. The text scale is not read
+// again: the layout keeps the factor of its start (layout_scale.h), so that
+// positions, sizes and pictures all agree.
+void on_scale_factor(GObject* picture, GParamSpec*, gpointer data) noexcept {
+    GadgetRecord* g = gadget_lookup(gadget_id_from_data(data));
+    if (g == nullptr || g->main != GTK_WIDGET(picture) || g->data1 == 0) return;
+    show_picture(g->main, reinterpret_cast<GdkPixbuf*>(g->data1));
+}
+
 // What image_finish needs besides the record.
 struct ImageOrder {
     GdkPixbuf* image;
@@ -190,6 +201,7 @@ bool image_finish(GadgetRecord* g, ObjectId id, void* context) {
     g_signal_connect(box, "button-press-event", G_CALLBACK(on_image_button), GADGET_ID_DATA(id));
     g_signal_connect(box, "button-release-event", G_CALLBACK(on_image_button), GADGET_ID_DATA(id));
     g->data1 = reinterpret_cast<std::intptr_t>(order->image);
+    g_signal_connect(g->main, "notify::scale-factor", G_CALLBACK(on_scale_factor), GADGET_ID_DATA(id));
     return true;
 }
 

@@ -99,7 +99,7 @@ bool build(ImageDecodeContext* context, ImageRecord* record) {
 }
 
 // Object data on a pixel buffer: its double-size drawing (a reference).
-constexpr const char* KEY_DOUBLE_SIZE = "kz_image_2x";
+constexpr const char* KEY_DOUBLE_SIZE = "tda_image_2x";
 
 // "dir/logo.png" -> "dir/logo@2x.png"; a name without an extension gets
 // "@2x" at the end.

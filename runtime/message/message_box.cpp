@@ -3,6 +3,8 @@
 
 #include "runtime/core/utf_convert.h"
 
+#include "runtime/event/event_wait.h"
+
 #include <gtk/gtk.h>
 
 namespace {
@@ -49,7 +51,7 @@ std::int64_t message_box(const WideChar* title, const WideChar* text, std::uint3
 
     // Let the dialog vanish from the screen before returning.
     gtk_widget_destroy(dialog);
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    events_flush();
     return result;
 }
 

@@ -52,27 +52,55 @@ void release_record(ObjectId id, WindowRecord* record) {
     object_release(window_table, id);
 }
 
-static void window_map_seen(GtkWidget*, GdkEvent*, gpointer data) noexcept { *static_cast<bool*>(data) = true; }
+// What the last map wait of show_and_wait_for_map saw.
+WindowMapWait g_last_map_wait = WindowMapWait::mapped;
+
+struct MapWatch {
+    bool mapped = false;   // "map-event" arrived
+    bool unmapped = false; // iconified or withdrawn: the manager keeps it unmapped
+    bool late = false;     // WINDOW_MAP_WAIT_MS passed
+};
+
+// Returns FALSE so that GTK's own map handler (and any later one) still runs.
+static gboolean window_map_seen(GtkWidget*, GdkEvent*, gpointer data) noexcept {
+    static_cast<MapWatch*>(data)->mapped = true;
+    return FALSE;
+}
+
+static gboolean window_state_seen(GtkWidget*, GdkEventWindowState* event, gpointer data) noexcept {
+    const bool iconified = event->new_window_state & GDK_WINDOW_STATE_ICONIFIED;
+    const bool withdrawn = (event->changed_mask & event->new_window_state & GDK_WINDOW_STATE_WITHDRAWN) != 0;
+    if (iconified || withdrawn) static_cast<MapWatch*>(data)->unmapped = true;
+    return FALSE;
+}
 
 static gboolean window_map_deadline(gpointer data) noexcept {
-    *static_cast<bool*>(data) = true;
+    static_cast<MapWatch*>(data)->late = true;
     return G_SOURCE_REMOVE;
 }
 
 // Shows a top-level window and runs toolkit iterations until it is mapped,
 // but no longer than WINDOW_MAP_WAIT_MS: a window manager that is busy,
 // still starting or broken may never map it, and the program must go on
-// (the window appears whenever the manager gets to it). Called with the GDK
-// lock held, like every window call.
+// (the window appears whenever the manager gets to it). A window that is
+// iconified (opened minimised, or put on a hidden workspace) or withdrawn
+// stays unmapped by design, so the wait ends as soon as that is known.
+// Called with the GDK lock held, like every window call.
 void show_and_wait_for_map(GtkWidget* widget) {
-    bool mapped = false;
-    bool late = false;
-    gulong handler = g_signal_connect(widget, "map-event", G_CALLBACK(window_map_seen), &mapped);
-    guint deadline = g_timeout_add(WINDOW_MAP_WAIT_MS, window_map_deadline, &late);
+    MapWatch watch;
+    GdkWindow* gdk_window = gtk_widget_get_window(widget);
+    if (gdk_window && (gdk_window_get_state(gdk_window) & GDK_WINDOW_STATE_ICONIFIED)) watch.unmapped = true;
+    gulong map_handler = g_signal_connect(widget, "map-event", G_CALLBACK(window_map_seen), &watch);
+    gulong state_handler = g_signal_connect(widget, "window-state-event", G_CALLBACK(window_state_seen), &watch);
+    guint deadline = g_timeout_add(WINDOW_MAP_WAIT_MS, window_map_deadline, &watch);
     gtk_widget_show(widget);
-    while (!mapped && !late) gtk_main_iteration_do(TRUE);
-    if (!late) g_source_remove(deadline);
-    g_signal_handler_disconnect(widget, handler);
+    while (!watch.mapped && !watch.unmapped && !watch.late) gtk_main_iteration_do(TRUE);
+    if (!watch.late) g_source_remove(deadline);
+    g_signal_handler_disconnect(widget, map_handler);
+    g_signal_handler_disconnect(widget, state_handler);
+    g_last_map_wait = watch.mapped ? WindowMapWait::mapped
+                      : watch.unmapped ? WindowMapWait::unmapped_by_design
+                                       : WindowMapWait::deadline;
 }
 
 static void window_destroyed(GtkWidget* widget, gpointer data) noexcept {
@@ -83,6 +111,8 @@ static void window_destroyed(GtkWidget* widget, gpointer data) noexcept {
 }
 
 } // namespace
+
+WindowMapWait window_last_map_wait() { return g_last_map_wait; }
 
 int window_data_int(GtkWindow* window, const char* key) {
     return static_cast<int>(reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(window), key)));

@@ -27,6 +27,12 @@ inline ObjectId window_id_from_data(gpointer data) {
     return static_cast<ObjectId>(reinterpret_cast<std::intptr_t>(data));
 }
 
+// How window_open's wait for the window to be mapped ended: the window was
+// mapped; it stays unmapped by design (iconified or withdrawn), so the wait
+// ended at once; or the deadline passed. Main thread.
+enum class WindowMapWait { mapped, unmapped_by_design, deadline };
+WindowMapWait window_last_map_wait();
+
 // Integer object data on a window (0 when unset).
 int window_data_int(GtkWindow* window, const char* key);
 void window_set_data_int(GtkWindow* window, const char* key, int value);

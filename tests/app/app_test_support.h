@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 namespace tda_app_test {
@@ -40,13 +41,16 @@ inline bool start_calculator() {
     return true;
 }
 
-// Runs the program's own loop body (wait, dispatch) for about `ms`.
-inline void run_loop(int ms) {
+// Runs the program's own loop body (wait, dispatch) for about `ms`, or until
+// `done` (when given) holds; returns whether it held.
+inline bool run_loop(int ms, const std::function<bool()>& done = {}) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (std::chrono::steady_clock::now() < end) {
+        if (done && done()) return true;
         std::int64_t type = event_wait_timeout(5);
         if (type != EVENT_NONE && type != EVENT_TOOLKIT_ONLY) dispatch_event(type);
     }
+    return done && done();
 }
 
 // The text of a gadget as UTF-8.

@@ -12,7 +12,7 @@
 #include <clocale>
 #include <cstdio>
 #include <string>
-#include <tuple>
+#include <utility>
 
 using namespace tda_test;
 using namespace tda_app_test;
@@ -52,45 +52,56 @@ TEST_F(Calculator, StartsWithTheCalendarsDayInTheFields) {
     EXPECT_EQ(text_of(before_count_field), "");
 }
 
+// The calculation rule, once: each row is typed into the window (the count
+// into both count fields, then both "push" buttons) and given to the command
+// line (--after and --before), which must agree. A new case is one more row.
+struct RuleRow {
+    const char *year, *month, *day, *count, *after, *before;
+};
+const RuleRow CALCULATION_RULE[] = {
+    {"2024", "2", "28", "1", "2024/02/29", "2024/02/27"},            // leap day both ways
+    {"1970", "1", "1", "1", "1970/01/02", "1969/12/31"},             // no range check on results
+    {"2024", "2", "30", "1", "0000/00/00", "0000/00/00"},            // no such day
+    {"2038", "1", "20", "0", "0000/00/00", "0000/00/00"},            // past the entry range
+    {"year", "1", "1", "1", "0000/00/00", "0000/00/00"},
+    {"2024", "1", "1x", "1", "2024/01/02", "2023/12/31"},            // digits up to the first other character
+    {"2038", "1", "10", "30", "2038/02/09", "2037/12/11"},           // past 2038 in full
+    {"2024", "1", "1", "$10", "2024/01/17", "2023/12/16"},           // hexadecimal
+    {"2024", "1", "1", "%101", "2024/01/06", "2023/12/27"},          // binary
+    {"2024", "03", "3x", "12ab", "2024/03/15", "2024/02/20"},
+    {"2024", "1", "10", "-7", "2024/01/03", "2024/01/17"},           // a negative count goes the other way
+    {"2024", "1", "10", " 7", "2024/01/17", "2024/01/03"},           // blanks and signs
+    {"2024", "1", "10", "+7", "2024/01/17", "2024/01/03"},
+    {"2024", "2", "28", "", "2024/02/28", "2024/02/28"},             // no number: 0
+    {"2000", "1", "1", "$FFFFFFFFFFFFFFFF", "1999/12/31", "2000/01/02"}, // wraps to -1
+    {"2000", "1", "1", "99999999999999999999", "0000/00/00", "0000/00/00"},
+    {"2000", "1", "1", "-9223372036854775808", "0000/00/00", "0000/00/00"},
+    {"2000", "1", "1", "4294967297", "0000/00/00", "0000/00/00"},
+    {"\u3000２０２４", "０２", "２８", "＋＄ａ", "2024/03/09", "2024/02/18"}, // full-width, as input methods type
+    {"2024", "1", "10", "－＄Ａ", "2023/12/31", "2024/01/20"},
+    {"2024", "1", "10", "％１０１", "2024/01/15", "2024/01/05"},
+    {"2024", "1", "10", "−７", "2024/01/03", "2024/01/17"},
+};
+
 TEST_F(Calculator, PushButtonsShowTheDatesAfterAndBefore) {
-    struct Case {
-        const char *year, *month, *day, *after, *before, *after_result, *before_result;
-    };
-    const Case cases[] = {
-        {"2024", "2", "28", "1", "1", "2024/02/29", "2024/02/27"},   // leap day both ways
-        {"1970", "1", "1", "0", "1", "1970/01/01", "1969/12/31"},    // no range check on results
-        {"2024", "2", "30", "1", "1", "0000/00/00", "0000/00/00"},   // no such day
-        {"2024", "1", "1", "$10", "%101", "2024/01/17", "2023/12/27"}, // hex 16, binary 5
-        {"2024", "1", "10", "-7", " 7", "2024/01/03", "2024/01/03"}, // signs and blanks
-        {"2024", "1", "10", " 7", "+7", "2024/01/17", "2024/01/03"},
-        {"2024", "03", "3x", "12ab", "-7", "2024/03/15", "2024/03/10"}, // a before count of -7 goes forward
-        {"2038", "1", "10", "30", "", "2038/02/09", "2038/01/10"},   // past 2038 in full
-        {"2000", "1", "1", "99999999999999999999", "4294967297", "0000/00/00", "0000/00/00"},
-        {"year", "1", "1", "1", "1", "0000/00/00", "0000/00/00"},
-        {"\u3000２０２４", "０２", "２８", "＋＄ａ", "％１０１", "2024/03/09", "2024/02/23"}, // full-width, as input methods type
-        {"2024", "1", "10", "－＄Ａ", "−７", "2023/12/31", "2024/01/17"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.year) + "/" + c.month + "/" + c.day + " +" + c.after + " -" + c.before);
+    for (const RuleRow& c : CALCULATION_RULE) {
+        const std::string date = std::string(c.year) + "/" + c.month + "/" + c.day;
+        SCOPED_TRACE(date + " count [" + c.count + "]");
         ASSERT_TRUE(type_into(year_field, c.year));
         ASSERT_TRUE(type_into(month_combo, c.month));
         ASSERT_TRUE(type_into(day_combo, c.day));
-        ASSERT_TRUE(type_into(after_count_field, c.after));
-        ASSERT_TRUE(type_into(before_count_field, c.before));
+        ASSERT_TRUE(type_into(after_count_field, c.count));
+        ASSERT_TRUE(type_into(before_count_field, c.count));
         EXPECT_EQ(text_of(year_field), c.year);
-        EXPECT_EQ(text_of(after_count_field), c.after);
+        EXPECT_EQ(text_of(after_count_field), c.count);
         click(after_button);
         click(before_button);
-        EXPECT_EQ(text_of(after_result_field), c.after_result);
-        EXPECT_EQ(text_of(before_result_field), c.before_result);
-
-        // The command line computes with the same function.
-        const std::string date = std::string(c.year) + "/" + c.month + "/" + c.day;
-        for (const auto& [option, count, shown] : {std::tuple{"--after", c.after, text_of(after_result_field)},
-                                                   std::tuple{"--before", c.before, text_of(before_result_field)}}) {
-            const ProgramRun run = run_program({calculator_program(), option, date, count}, {"DISPLAY", "WAYLAND_DISPLAY"});
-            EXPECT_EQ(run.out, shown + "\n") << option << " " << date << " " << count;
-            EXPECT_EQ(run.status, shown == "0000/00/00" ? 1 : 0) << run.err;
+        EXPECT_EQ(text_of(after_result_field), c.after);
+        EXPECT_EQ(text_of(before_result_field), c.before);
+        for (const auto& [option, result] : {std::pair{"--after", c.after}, std::pair{"--before", c.before}}) {
+            const ProgramRun run = run_program({calculator_program(), option, date, c.count}, {"DISPLAY", "WAYLAND_DISPLAY"});
+            EXPECT_EQ(run.out, std::string(result) + "\n") << option;
+            EXPECT_EQ(run.status, std::string(result) == "0000/00/00" ? 1 : 0) << option << ": " << run.err;
         }
     }
 }
@@ -183,11 +194,8 @@ TEST_F(Calculator, DateInputButtonCopiesTheEpochAndKeepsTheFieldsForDaysOutOfRan
 
 TEST_F(Calculator, ButtonsAndLogoExplainThemselvesInATooltip) {
     for (ObjectId gadget : {after_button, before_button, date_input_button, logo_gadget}) {
-        GtkWidget* widget = widget_of(gadget);
-        gchar* tip = gtk_widget_get_tooltip_text(widget);
-        const char* description = atk_object_get_description(gtk_widget_get_accessible(widget));
-        ASSERT_NE(tip, nullptr);
-        EXPECT_STREQ(tip, description);
+        gchar* tip = gtk_widget_get_tooltip_text(widget_of(gadget));
+        EXPECT_TRUE(tip != nullptr && *tip != '\0');
         g_free(tip);
     }
 }

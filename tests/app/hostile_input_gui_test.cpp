@@ -28,7 +28,11 @@ using tda_app_test::widget_of;
 namespace {
 
 constexpr std::uint64_t SEED = 20240229;
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int ROUNDS = 1000;                 // the sanitizer checks every access, a tenth suffices
+#else
 constexpr int ROUNDS = 10000;                // five texts each
+#endif
 constexpr std::size_t HUGE_TEXT = 1 << 20;   // units of the 1 MB texts
 constexpr int HUGE_ROUNDS = 6;               // rounds that carry a 1 MB text
 

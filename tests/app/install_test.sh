@@ -153,6 +153,7 @@ outside=$(find "$stage" -type f ! -path "$root/*")
 # The files and where they go.
 expected=(
     "bin/tovamidaysafter"
+    "libexec/tovamidaysafter/tovamidaysafter-window"
     "share/$data_name/${logos[0]}"
     "share/$data_name/${logos[1]}"
     "share/$data_name/${logos[2]}"
@@ -175,10 +176,11 @@ for f in "${logos[@]}"; do
 done
 
 # The compiled-in logo and catalogue folders are the installed ones, never the trees'.
-if grep -qaF "$src/assets" "$root/bin/tovamidaysafter"; then
+if grep -qaF "$src/assets" "$root/libexec/tovamidaysafter/tovamidaysafter-window"; then
     fail "the installed program still names the source tree's assets/"
 fi
-grep -qaF "$build/locale" "$root/bin/tovamidaysafter" && fail "the installed program reads the build tree's catalogues"
+grep -qaF "$build/locale" "$root/bin/tovamidaysafter" "$root/libexec/tovamidaysafter/tovamidaysafter-window" &&
+    fail "the installed program reads the build tree's catalogues"
 
 echo "== desktop-file-validate"
 if out=$(desktop-file-validate "$root/share/applications/$app_id.desktop" 2>&1) && [ -z "$out" ]; then

@@ -27,8 +27,9 @@ log=$work/memcheck.log
 
 # GLib's slice allocator hides blocks from memcheck; plain malloc shows them.
 export G_SLICE=always-malloc G_DEBUG=gc-friendly
-session_wait=1.0
-scripted_session_retrying valgrind --tool=memcheck --error-exitcode=99 \
+session_wait=3
+# The command replaces itself with the window program: memcheck follows.
+scripted_session_retrying valgrind --tool=memcheck --error-exitcode=99 --trace-children=yes \
     --errors-for-leak-kinds=none --leak-check=full --show-leak-kinds=definite \
     --track-origins=yes --num-callers=40 --fullpath-after= \
     --suppressions="$here/memcheck.supp" --log-file="$log" "$exe"
@@ -53,4 +54,9 @@ if [ -n "$ours" ]; then
     echo "$ours" | head -200
     fail "memory allocated by our code was lost"
 fi
-echo "ok: no memory errors, no lost block of ours"
+# The terminal answers lose nothing at all.
+for args in "--after 2024/01/01 1" "--before 2024/01/01 1" "--between 2024/01/01 2024/02/01" --help --version; do
+    valgrind -q --leak-check=full --errors-for-leak-kinds=definite --error-exitcode=99 "$exe" $args \
+        >/dev/null 2>"$work/terminal.log" || fail "memcheck on $args: $(cat "$work/terminal.log")"
+done
+echo "ok: no memory errors, no lost block of ours; nothing lost by the terminal answers"

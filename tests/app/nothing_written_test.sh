@@ -33,9 +33,10 @@ scripted_session_retrying strace -f -qq -o "$log" \
 [ "$session_status" -eq 0 ] || fail "session ended with status $session_status"
 [ -z "$session_problems" ] || fail "steps of the session did not happen: $session_problems"
 
-# The program's lines: a process stops counting once it execs anything else.
+# The program's lines: a process stops counting once it execs anything else
+# than the program or its window program (PROGRAM-window, beside it).
 awk -v prog="$exe" '
-    / execve\(/ && / = 0$/ { if (index($0, "execve(\"" prog "\"") == 0) gone[$1] = 1; next }
+    / execve\(/ && / = 0$/ { if (index($0, "execve(\"" prog "\"") == 0 && index($0, "execve(\"" prog "-window\"") == 0) gone[$1] = 1; next }
     !($1 in gone)' "$log" > "$work/own"
 echo "system calls seen: $(wc -l < "$log"), of the program: $(wc -l < "$work/own")"
 echo "files opened: $(grep -cE ' (open|openat)\(' "$work/own"), sockets: $(grep -c ' socket(' "$work/own")"

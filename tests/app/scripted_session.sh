@@ -11,8 +11,10 @@
 # close. Sets session_status to the program's exit status (or 124 when it
 # hung, 125 when it never showed its window) and session_problems to a
 # description of every step that did not happen (empty when all did).
-# `session_wait` scales the pauses (seconds per step, default 0.3; a program
-# under valgrind wants more).
+# Each step waits for what it stands for: a typed text or a result is read
+# back until it shows (the X server hands the program the keys, clicks and
+# selection requests in order); `session_wait` scales those deadlines
+# (default 1; a program under valgrind wants more).
 # A test that cannot run reports a skip to CTest (status 77); under CI,
 # where nothing may be skipped, it fails instead.
 skip() {
@@ -21,7 +23,7 @@ skip() {
     exit 77
 }
 
-session_wait=${session_wait:-0.3}
+session_wait=${session_wait:-1}
 session_log() { echo "session: $*"; }
 
 session_problems=
@@ -38,8 +40,20 @@ session_find_window() { window_wait "$1" "$2" "$session_pid"; }
 session_read_field() {
     session_click "$1" "$2"
     xdotool key --clearmodifiers ctrl+a
-    session_pause
     timeout 30 xclip -o -selection primary 2>/dev/null
+}
+
+# Reads the field at x,y until it holds $3, for up to 10 s times
+# session_wait; prints what it read last. A click posts its work to the
+# program's own queue, so a result may show a moment after the selection.
+session_read_until() {
+    local got i
+    for ((i = 0; i < 50 * session_wait; i++)); do
+        got=$(session_read_field "$1" "$2")
+        [ "$got" = "$3" ] && break
+        sleep 0.2
+    done
+    echo "$got"
 }
 
 # Types $3 into the field at x,y and reads it back; a program still busy
@@ -49,10 +63,9 @@ session_type_checked() {
     local try got
     for try in 1 2 3; do
         session_type "$1" "$2" "$3"
-        got=$(session_read_field "$1" "$2")
+        got=$(session_read_until "$1" "$2" "$3")
         [ "$got" = "$3" ] && return 0
         session_log "$4 reads '$got' after typing '$3' (try $try)"
-        session_pause 3
     done
     session_problem "$4 does not take '$3' (reads '$got')"
 }
@@ -60,17 +73,13 @@ session_type_checked() {
 # Checks that the field at x,y holds $3; $4 names it for the log.
 session_expect_field() {
     local got
-    got=$(session_read_field "$1" "$2")
+    got=$(session_read_until "$1" "$2" "$3")
     if [ "$got" = "$3" ]; then session_log "$4: $got"; else session_problem "$4 reads '$got', not '$3'"; fi
 }
-
-# Pauses n steps.
-session_pause() { sleep "$(awk -v a="$session_wait" -v n="${1:-1}" 'BEGIN { print a * n }')"; }
 
 # Clicks at x,y of the window's inside (the gadget area).
 session_click() {
     xdotool mousemove --window "$session_wid" "$1" "$2" click 1
-    session_pause
 }
 
 # Clicks into a field, replaces its text with $3.
@@ -78,7 +87,6 @@ session_type() {
     session_click "$1" "$2"
     xdotool key --clearmodifiers ctrl+a BackSpace
     xdotool type --delay 40 "$3"
-    session_pause
 }
 
 # Starts openbox when no window manager answers (the close requests below go
@@ -116,9 +124,7 @@ scripted_session() {
         return 1
     }
     session_log "window $session_wid"
-    session_pause 5
     xdotool windowactivate --sync "$session_wid" 2>/dev/null
-    session_pause 2
 
     # The window shows before start-up has finished; start-up ends by
     # copying the calendar's day (today) into the fields, which would
@@ -128,7 +134,7 @@ scripted_session() {
         for ((tries = 0; tries < 20; tries++)); do
             started_year=$(session_read_field 60 85)
             [ "$started_year" = "$(date +%Y)" ] && break
-            session_pause 3
+            sleep 0.5
         done
         [ "$started_year" = "$(date +%Y)" ] || session_problem "start-up put no year into the year field (reads '$started_year')"
     fi
@@ -138,19 +144,15 @@ scripted_session() {
     session_type_checked 60 177 '$10' "days after"
     session_type_checked 60 237 100 "days before"
     session_click 480 180          # push (after)
-    session_pause 2
     session_click 480 240          # push (before)
-    session_pause 2
     session_expect_field 340 177 2024/03/15 "result after"
     session_expect_field 340 237 2023/11/20 "result before"
     session_click 660 130          # a day in the calendar's grid
-    session_pause 2
     session_click 705 202          # "　日付入力"
-    session_pause 3
     # The calendar shows the system's month; its day is copied when it lies
     # in the valid range, so the year field then no longer reads 2024.
     local year
-    year=$(session_read_field 60 85)
+    year=$(session_read_until 60 85 "$(date +%Y)")
     if [ "$(date +%Y)" -le 2037 ] && { [ "$year" = 2024 ] || [ -z "$year" ]; }; then
         session_problem "the year field reads '$year' after copying the calendar's day"
     else
@@ -161,7 +163,6 @@ scripted_session() {
     local about
     if about=$(session_find_window '合同会社' 60); then
         session_log "about box $about"
-        session_pause 3
         xdotool windowactivate --sync "$about" 2>/dev/null
         xdotool key --window "$about" Return 2>/dev/null || xdotool key Return
         # Wait until the box is gone (a slow program may take a while); while
@@ -183,7 +184,6 @@ scripted_session() {
             session_problem "the about box stayed open"
             session_report_state
         fi
-        session_pause 2
     else
         session_problem "no about box opened"
     fi

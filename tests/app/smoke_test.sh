@@ -22,7 +22,9 @@ start_program() {
     "$exe" &
     pid=$!
     wid=$(window_wait '^TovamiDaysAfter$' 10 $pid) || fail "no window titled TovamiDaysAfter"
-    sleep 0.5
+    # Framed and placed: the window manager has set the frame's extents.
+    for _ in $(seq 50); do xprop -id "$wid" _NET_FRAME_EXTENTS | grep -q = && return; sleep 0.1; done
+    fail "the window manager did not frame the window within 5 s"
 }
 
 # Waits up to 5 s for the program to end after "$1"; it must exit with 0.
@@ -63,6 +65,26 @@ for keys in ctrl+w ctrl+q; do
     start_program
     xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
     xdotool key "$keys"
-    expect_ended "$keys"
+    expect_ended "$keys" "xdotool key $keys"
 done
-echo "ok: window checked; the close request, Ctrl+W and Ctrl+Q each end it with exit status 0"
+# The client leader window carries the application id as its class too.
+start_program
+leader=$(xprop -id "$wid" WM_CLIENT_LEADER | awk '{print $NF}')
+class=$(xprop -id "$leader" WM_CLASS)
+[ "$class" = 'WM_CLASS(STRING) = "com.example.TovamiDaysAfter", "com.example.TovamiDaysAfter"' ] ||
+    fail "client leader $leader: $class"
+kill $pid; wait $pid
+
+# A display that goes away under the window: one line naming it, status 1.
+tmp=$(mktemp -d); Xvfb -displayfd 5 5>"$tmp/n" >/dev/null 2>&1 & xpid=$!
+for i in $(seq 50); do [ -s "$tmp/n" ] && break; sleep 0.1; done
+DISPLAY=:$(cat "$tmp/n") "$exe" 2>"$tmp/err" & pid=$!
+DISPLAY=:$(cat "$tmp/n") window_wait '^TovamiDaysAfter$' 10 $pid >/dev/null || fail "no window on the own display"
+kill $xpid
+for i in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+kill -0 $pid 2>/dev/null && { kill $pid; fail "still running 5 s after its display went away"; }
+wait $pid; status=$?
+[ $status = 1 ] && [ "$(cat "$tmp/err")" = "tovamidaysafter: lost the connection to the display :$(cat "$tmp/n")" ] ||
+    fail "status $status after the display went away, stderr: $(cat "$tmp/err")"
+rm -rf "$tmp"
+echo "ok: window checked; the close request, Ctrl+W and Ctrl+Q each end it with exit status 0; the leader's class; a lost display"

@@ -25,7 +25,11 @@ using tda_app_test::widget_of;
 
 namespace {
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int SOAK_ROUNDS = 5000;    // the sanitizer checks every access, a tenth suffices
+#else
 constexpr int SOAK_ROUNDS = 50000;   // two clicks and two keystrokes each
+#endif
 constexpr int WARM_ROUNDS = 500;     // the first 1 000 clicks
 constexpr int CHECK_EVERY = 997;     // rounds between read-backs of a keystroke's effect
 constexpr std::int64_t ONE_MIB = 1 << 20;

@@ -56,4 +56,14 @@ TEST(StartUp, EachFailedCreationIsNamedAndStopsTheWindow) {
     EXPECT_GE(named.size(), 5u) << all;
 }
 
+TEST(StartUp, AnUnreadableLogoIsNamedInOneLine) {
+    ASSERT_TRUE(display_start()) << "no display could be had";
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(load_logo("no-such-logo.png"), 0);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(err.starts_with("tovamidaysafter: cannot read logo /") &&
+                err.ends_with("/no-such-logo.png: No such file or directory\n") && err.find('\n') == err.size() - 1)
+        << err;
+}
+
 } // namespace

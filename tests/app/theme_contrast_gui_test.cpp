@@ -169,12 +169,23 @@ std::pair<double, double> difference(GdkPixbuf* a, GdkPixbuf* b) {
     return {static_cast<double>(off) / (w * h), sum / (3.0 * w * h)};
 }
 
+// Switches the theme and waits until the window has drawn it: a frame was
+// painted after the switch, and none followed for 100 ms.
 void switch_theme(const ThemeRow& row) {
+    using Clock = std::chrono::steady_clock;
+    GtkWidget* top = gtk_widget_get_toplevel(widget_of(date_calendar));
+    GdkFrameClock* frames = gtk_widget_get_frame_clock(top);
+    Clock::time_point painted{};
+    const gulong handler = g_signal_connect(frames, "after-paint", G_CALLBACK(+[](GdkFrameClock*, gpointer at) {
+        *static_cast<Clock::time_point*>(at) = Clock::now();
+    }), &painted);
     g_object_set(gtk_settings_get_default(), "gtk-theme-name", row.theme,
                  "gtk-application-prefer-dark-theme", row.dark ? TRUE : FALSE, nullptr);
-    tda_test::settle(300);
-    run_loop(300);
-    tda_test::settle(200);
+    gtk_widget_queue_draw(top);
+    EXPECT_TRUE(run_loop(5000, [&] {
+        return painted != Clock::time_point{} && Clock::now() - painted > std::chrono::milliseconds(100);
+    })) << "no frame drawn in the theme within 5 s";
+    g_signal_handler_disconnect(frames, handler);
 }
 
 TEST(ThemeContrast, EveryTextIsReadableUnderEachThemeAndTheDefaultLookIsKept) {

@@ -83,7 +83,13 @@ start() {
     env GDK_BACKEND=wayland "$@" "$exe" >"$runtime/app.log" 2>&1 &
     app_pid=$!
     within 100 window_named TovamiDaysAfter || { cat "$runtime/app.log"; fail "no window within 10 s ($*)"; }
-    sleep 1 # first frames drawn
+    within 50 drawn || fail "the window was not drawn within 5 s ($*)"
+}
+# Whether the first frames are drawn: the background shows, and two
+# screenshots in a row are the same.
+drawn() {
+    grim "$runtime/a.png" && [ "$(box_of "$runtime/a.png" "$BG" | cut -d' ' -f1)" -gt 100 ] &&
+        grim "$runtime/b.png" && cmp -s "$runtime/a.png" "$runtime/b.png"
 }
 stop() {
     kill "$app_pid" 2>/dev/null
@@ -193,4 +199,11 @@ for f in 1.25 1.5; do
     echo "ok: text scale $f"
     stop
 done
+echo "== the compositor goes away under the window: one line naming the display, status 1"
+start
+kill "$sway_pid"; sway_pid=
+within 50 eval '! kill -0 $app_pid 2>/dev/null' || fail "still running 5 s after the compositor ended"
+wait "$app_pid"; status=$?; app_pid=
+[ $status = 1 ] && [ "$(cat "$runtime/app.log")" = "tovamidaysafter: lost the connection to the display $WAYLAND_DISPLAY" ] ||
+    fail "status $status, output: $(cat "$runtime/app.log")"
 echo "ok: all Wayland checks passed"

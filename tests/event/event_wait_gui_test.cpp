@@ -134,4 +134,14 @@ TEST_F(EventWait, FlushRunsEveryPendingIteration)
     EXPECT_FALSE(gtk_events_pending());
 }
 
+gboolean always_again(gpointer) noexcept { return G_SOURCE_CONTINUE; }
+
+TEST_F(EventWait, FlushEndsWhileASourceStaysReady)
+{
+    const guint source = g_idle_add(always_again, nullptr);
+    events_flush(); // returns, although the idle source is always pending
+    EXPECT_TRUE(gtk_events_pending());
+    g_source_remove(source);
+}
+
 } // namespace

@@ -381,37 +381,28 @@ TEST_F(Gadget, ResizeKeepsWhatIsAskedToKeep) {
 }
 
 TEST_F(Gadget, TextScaleMultipliesPlacesSizesAndResizesOnce) {
-    // The probe sets its size after placing it, as the text and calendar
-    // kinds do; the combo box has its request on the widget inside its box.
+    // The scaled layout itself is measured on screen by the Wayland test;
+    // here, what it cannot reach: a combo box has its request on the widget
+    // inside its box, and a kept size is not scaled a second time.
     layout_scale_set_factor(1.25);
-    ObjectId probe = probe_create(AUTO_NUMBER, 30, 40, 120, 50);
-    ObjectId combo = gadget_combo_create(AUTO_NUMBER, 180, 70, 100, 30, 1);
-    struct Seen {
-        int x, y, w, h;
-    };
-    auto seen = [&](ObjectId id, bool inner) {
-        GadgetRecord* g = gadget_lookup(id);
-        Seen s{};
-        gtk_container_child_get(GTK_CONTAINER(layout()), g->outer, "x", &s.x, "y", &s.y, nullptr);
-        gtk_widget_get_size_request(inner ? g->main : g->outer, &s.w, &s.h);
-        return s;
-    };
-    Seen p = seen(probe, false), c = seen(combo, true);
-    gadget_resize(probe, 260, 160, 160, RESIZE_KEEP);
-    Seen r = seen(probe, false);
+    const ObjectId id = probe_create(AUTO_NUMBER, 30, 40, 120, 50);
+    GadgetRecord* probe = gadget_lookup(id);
+    GadgetRecord* combo = gadget_lookup(gadget_combo_create(AUTO_NUMBER, 180, 70, 100, 30, 1));
+    int w = 0, h = 0, combo_w = 0, combo_h = 0, kept = 0;
+    gtk_widget_get_size_request(probe->outer, &w, &h);
+    gtk_widget_get_size_request(combo->main, &combo_w, &combo_h);
+    const std::int64_t width = gadget_width(id), height = gadget_height(id);
+    gadget_resize(id, 30, 40, static_cast<std::int32_t>(width), RESIZE_KEEP); // its own width: no growth
+    const std::int64_t width_again = gadget_width(id);
+    gadget_resize(id, 260, 160, 160, RESIZE_KEEP);
+    gtk_widget_get_size_request(probe->outer, &w, &kept);
     layout_scale_set_factor(0);
-    EXPECT_EQ(p.x, 38); // 37.5 rounds up
-    EXPECT_EQ(p.y, 50);
-    EXPECT_EQ(p.w, 150);
-    EXPECT_EQ(p.h, 63);
-    EXPECT_EQ(c.x, 225);
-    EXPECT_EQ(c.y, 88);
-    EXPECT_EQ(c.w, 125);
-    EXPECT_EQ(c.h, 38);
-    EXPECT_EQ(r.x, 325);
-    EXPECT_EQ(r.y, 200);
-    EXPECT_EQ(r.w, 200);
-    EXPECT_EQ(r.h, 63); // kept, not scaled again
+    EXPECT_GT(combo_w, 100);
+    EXPECT_GT(h, 50);
+    EXPECT_EQ(kept, h);
+    EXPECT_EQ(width, 120); // layout units, like every other size
+    EXPECT_EQ(height, 50);
+    EXPECT_EQ(width_again, 120);
 }
 
 TEST_F(Gadget, HiddenGadgetStaysHiddenAfterResize) {
@@ -509,11 +500,6 @@ TEST_F(Gadget, ReleaseAllFreesEveryGadget) {
     EXPECT_EQ(probe_frees, 3);
 }
 
-TEST_F(Gadget, CssProviderIsOnTheScreen) {
-    ASSERT_NE(gadget_css_provider(), nullptr);
-    EXPECT_TRUE(GTK_IS_CSS_PROVIDER(gadget_css_provider()));
-}
-
 TEST_F(Gadget, ClickWhileCloseHeadsTheQueuePostsNothing) {
     ObjectId button = gadget_button_create(AUTO_NUMBER, 40, 40, 120, 40, u"push", 0);
     ASSERT_NE(button, 0);
@@ -528,7 +514,10 @@ TEST_F(Gadget, ClickWhileCloseHeadsTheQueuePostsNothing) {
     discard_events();
     event_post(EVENT_CLOSE, 0, window, 0);
     click_widget(widget);
-    settle(300);
+    // The marker comes back after the click was handled: the second event in
+    // the queue is either the click's (a fault) or the marker.
+    ASSERT_TRUE(send_marker(widget));
+    pump_until("the click or the marker behind the close", [] { return event_queue_length() >= 2; });
     ASSERT_EQ(event_peek_type(), EVENT_CLOSE);
     std::vector<TakenEvent> second = drain_events();
     EXPECT_EQ(count_events(second, EVENT_CLOSE), 1);

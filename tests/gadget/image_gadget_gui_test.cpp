@@ -148,6 +148,13 @@ TEST_F(ImageGadget, DragPostsOneDragStart) {
     EXPECT_EQ(count_events(drain_gadget_events(), EVENT_GADGET, SUBTYPE_DRAG_START), 0);
 }
 
+TEST_F(ImageGadget, ScaleFactorChangeDrawsThePictureAgain) {
+    GtkImage* picture = GTK_IMAGE(record_of(gadget_)->main);
+    gtk_image_clear(picture);
+    g_object_notify(G_OBJECT(picture), "scale-factor");
+    EXPECT_NE(gtk_image_get_storage_type(picture), GTK_IMAGE_EMPTY);
+}
+
 TEST_F(ImageGadget, SetStateSwapsTheImageOrKeepsTheArea) {
     ObjectId other = load_colour_image("other.bmp", 30, 20, 0xFF0000);
     GadgetRecord* g = record_of(gadget_);

@@ -34,8 +34,8 @@ bool window_manager_start();
 
 // A window manager that never maps a window: a second X connection that
 // takes the root window's substructure redirection and ignores every map
-// request, until destroyed. active() is false when it could not be had
-// (another manager holds the redirection).
+// request, until destroyed. active() is false, with a test failure naming
+// the cause (another manager holds the redirection), when it could not be had.
 class IgnoringWindowManager {
 public:
     IgnoringWindowManager();

@@ -55,16 +55,25 @@ ProgramRun run_program(const std::vector<std::string>& args, const std::vector<s
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    // The child's environment is made here: after fork only async-signal-safe
+    // calls are allowed in a process with threads, and unsetenv is none.
+    std::vector<char*> envp;
+    for (char** e = environ; *e != nullptr; ++e) {
+        bool drop = false;
+        for (const std::string& name : unset)
+            drop = drop || (std::strncmp(*e, name.c_str(), name.size()) == 0 && (*e)[name.size()] == '=');
+        if (!drop) envp.push_back(*e);
+    }
+    envp.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
-        for (const std::string& name : unset) unsetenv(name.c_str());
         dup2(out_pipe[1], 1);
         dup2(err_pipe[1], 2);
         close(out_pipe[0]);
         close(err_pipe[0]);
         close(out_pipe[1]);
         close(err_pipe[1]);
-        execv(argv[0], argv.data());
+        execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     close(out_pipe[1]);
