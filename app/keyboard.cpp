@@ -21,13 +21,13 @@ namespace {
 // Buttons and the combo boxes' entries keep the theme's own indicators.
 // The calendar's keyboard moves the selected day itself, so the toolkit's
 // dotted day cursor (which would start at the grid's first cell) is not drawn.
-// The logo, focusable for its about box, shows the ring on its frame.
+// The logo, focusable for its about box, shows the ring as its frame's
+// colour (the frame keeps its width, so nothing moves).
 constexpr const char* FOCUS_RING_CSS =
     "textview:focus text, calendar:focus:not(.header):not(.button):not(.highlight) {"
     " box-shadow: inset 0 0 0 2px @theme_selected_bg_color; }"
     "calendar { outline-width: 0; }"
-    "eventbox:focus > frame > border { border-color: @theme_selected_bg_color;"
-    " box-shadow: 0 0 0 1px @theme_selected_bg_color; }";
+    ":focus > frame > border { border-color: @theme_selected_bg_color; }";
 
 void set_editor_attribute(ObjectId gadget, std::int32_t code) {
     GadgetRecord* g = gadget_lookup(gadget);
@@ -85,7 +85,14 @@ void set_up_main_window_keyboard() {
     // editable combo box, 12"; Ctrl+A still selects.
     g_object_set(gtk_settings_get_default(), "gtk-entry-select-on-focus", FALSE, nullptr);
 
-    if (GtkWindow* window = window_handle(main_window)) bind_close_keys(window, main_window);
+    if (GtkWindow* window = window_handle(main_window)) {
+        bind_close_keys(window, main_window);
+        // Labels given a mnemonic after the window was mapped show their
+        // underline until the window's setting next changes; a change now
+        // hides them until Alt is held.
+        gtk_window_set_mnemonics_visible(window, TRUE);
+        gtk_window_set_mnemonics_visible(window, FALSE);
+    }
 
     if (GadgetRecord* count = gadget_lookup(after_count_field)) gtk_widget_grab_focus(count->main);
 }
