@@ -1,5 +1,6 @@
 // The calculator's work: dates after and before, the calendar's date, the
 // about box.
+#include "app/accessibility.h"
 #include "app/calculator.h"
 #include "app/compute.h"
 #include "app/i18n.h"
@@ -44,6 +45,7 @@ void compute(ObjectId count_field, CountDirection direction, ObjectId result_fie
     format_result(r, start);
     set_text_from_workspace(result_field, start);
     workspace_set_position(start);
+    announce_result(result_field, r);
 }
 
 } // namespace

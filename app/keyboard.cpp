@@ -19,9 +19,15 @@ namespace {
 // calendar only a dotted line that vanishes on the selected day's colour. The
 // calendar's header, arrows and day names share its style, hence the :not().
 // Buttons and the combo boxes' entries keep the theme's own indicators.
+// The calendar's keyboard moves the selected day itself, so the toolkit's
+// dotted day cursor (which would start at the grid's first cell) is not drawn.
+// The logo, focusable for its about box, shows the ring as its frame's
+// colour (the frame keeps its width, so nothing moves).
 constexpr const char* FOCUS_RING_CSS =
     "textview:focus text, calendar:focus:not(.header):not(.button):not(.highlight) {"
-    " box-shadow: inset 0 0 0 2px @theme_selected_bg_color; }";
+    " box-shadow: inset 0 0 0 2px @theme_selected_bg_color; }"
+    "calendar { outline-width: 0; }"
+    ":focus > frame > border { border-color: @theme_selected_bg_color; }";
 
 void set_editor_attribute(ObjectId gadget, std::int32_t code) {
     GadgetRecord* g = gadget_lookup(gadget);
@@ -64,9 +70,29 @@ void set_up_main_window_keyboard() {
         if (GadgetRecord* g = gadget_lookup(field)) add_focus_ring(g->main);
     }
     if (GadgetRecord* calendar = gadget_lookup(date_calendar)) add_focus_ring(calendar->main);
+    // The logo takes the focus (after the date input button) and opens the
+    // about box on Return or Space.
+    if (GadgetRecord* logo = gadget_lookup(logo_gadget); logo != nullptr && logo->outer != nullptr) {
+        gtk_widget_set_can_focus(logo->outer, TRUE);
+        if (GtkWidget* frame = gtk_bin_get_child(GTK_BIN(logo->outer))) add_focus_ring(frame);
+    }
     for (ObjectId result : {after_result_field, before_result_field}) set_editor_attribute(result, EDITOR_READ_ONLY);
 
-    if (GtkWindow* window = window_handle(main_window)) bind_close_keys(window, main_window);
+    // An entry that selects its text as Tab reaches it reports the selection
+    // before the toolkit's (idle) focus report, and a screen reader then says
+    // only "12 selected" for the month, without its label or role. Reached
+    // without selecting, the month and day entries are announced as "Month,
+    // editable combo box, 12"; Ctrl+A still selects.
+    g_object_set(gtk_settings_get_default(), "gtk-entry-select-on-focus", FALSE, nullptr);
+
+    if (GtkWindow* window = window_handle(main_window)) {
+        bind_close_keys(window, main_window);
+        // Labels given a mnemonic after the window was mapped show their
+        // underline until the window's setting next changes; a change now
+        // hides them until Alt is held.
+        gtk_window_set_mnemonics_visible(window, TRUE);
+        gtk_window_set_mnemonics_visible(window, FALSE);
+    }
 
     if (GadgetRecord* count = gadget_lookup(after_count_field)) gtk_widget_grab_focus(count->main);
 }

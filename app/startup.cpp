@@ -1,4 +1,5 @@
 // Start-up, main loop and shut-down of the calculator.
+#include "app/accessibility.h"
 #include "app/app.h"
 #include "app/calculator.h"
 #include "app/command_line.h"
@@ -90,6 +91,7 @@ std::int64_t on_main_window_size() {
 }
 
 std::int64_t dispatch_event(std::int64_t type) {
+    follow_focus_for_access();
     if (type == EVENT_SIZE) {
         on_main_window_size();
         return 1;

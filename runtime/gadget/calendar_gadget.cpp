@@ -1,5 +1,7 @@
 // Calendar gadget: a month calendar whose state is the selected day as a
-// DateValue at 00:00:00. Clicking a day posts SUBTYPE_LEFT_CLICK.
+// DateValue at 00:00:00. Clicking a day posts SUBTYPE_LEFT_CLICK; so does a
+// day picked from the keyboard. The calendar names its selected day to
+// screen readers in the format the application gives it.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
 #include "runtime/gadget/gadget.h"
@@ -58,6 +60,109 @@ const GadgetOps* calendar_ops() {
     return &ops;
 }
 
+// The keyboard moves the selected day itself: Left/Right by a day, Up/Down by
+// a week, Page Up/Page Down by a month (the day kept, or the month's last),
+// Home/End to the first or last day of the month; Space and Return pick the
+// selected day again. The toolkit's own key handling moves a separate cursor
+// that starts at the grid's first cell; without Ctrl or Alt these keys never
+// reach it. Every move goes through gtk_calendar_select_day, so it posts
+// what a click would.
+struct TdaCalendar {
+    GtkCalendar parent;
+};
+struct TdaCalendarClass {
+    GtkCalendarClass parent_class;
+};
+GtkWidgetClass* toolkit_calendar_class = nullptr;
+
+constexpr const char* CALENDAR_KEY_NAME_FORMAT = "tda_calendar_name_format";
+
+// The date a key leads to from `date`; false for a key the calendar does not
+// move with.
+bool calendar_key_target(GtkWidget* widget, guint key, GDate* date) {
+    const bool rtl = gtk_widget_get_direction(widget) == GTK_TEXT_DIR_RTL;
+    switch (key) {
+    case GDK_KEY_Left: case GDK_KEY_KP_Left:
+        if (rtl) g_date_add_days(date, 1); else g_date_subtract_days(date, 1);
+        return true;
+    case GDK_KEY_Right: case GDK_KEY_KP_Right:
+        if (rtl) g_date_subtract_days(date, 1); else g_date_add_days(date, 1);
+        return true;
+    case GDK_KEY_Up: case GDK_KEY_KP_Up: g_date_subtract_days(date, 7); return true;
+    case GDK_KEY_Down: case GDK_KEY_KP_Down: g_date_add_days(date, 7); return true;
+    case GDK_KEY_Page_Up: case GDK_KEY_KP_Page_Up: g_date_subtract_months(date, 1); return true;
+    case GDK_KEY_Page_Down: case GDK_KEY_KP_Page_Down: g_date_add_months(date, 1); return true;
+    case GDK_KEY_Home: case GDK_KEY_KP_Home: g_date_set_day(date, 1); return true;
+    case GDK_KEY_End: case GDK_KEY_KP_End:
+        g_date_set_day(date, g_date_get_days_in_month(g_date_get_month(date), g_date_get_year(date)));
+        return true;
+    case GDK_KEY_space: case GDK_KEY_KP_Space: case GDK_KEY_Return: case GDK_KEY_KP_Enter: case GDK_KEY_ISO_Enter:
+        return true;
+    default:
+        return false;
+    }
+}
+
+gboolean calendar_key_press(GtkWidget* widget, GdkEventKey* event) noexcept {
+    GtkCalendar* calendar = GTK_CALENDAR(widget);
+    guint year = 0, month = 0, day = 0;
+    gtk_calendar_get_date(calendar, &year, &month, &day);
+    const bool plain = (event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) == 0;
+    // A date GDate cannot hold (year 0, no day selected) leaves every key to the toolkit.
+    if (plain && day != 0 && g_date_valid_dmy(static_cast<GDateDay>(day), static_cast<GDateMonth>(month + 1),
+                                              static_cast<GDateYear>(year))) {
+        GDate date;
+        g_date_clear(&date, 1);
+        g_date_set_dmy(&date, static_cast<GDateDay>(day), static_cast<GDateMonth>(month + 1),
+                       static_cast<GDateYear>(year));
+        if (calendar_key_target(widget, event->keyval, &date)) {
+            if (g_date_valid(&date)) {
+                const guint new_month = g_date_get_month(&date) - 1, new_year = g_date_get_year(&date);
+                if (new_month != month || new_year != year) gtk_calendar_select_month(calendar, new_month, new_year);
+                gtk_calendar_select_day(calendar, g_date_get_day(&date));
+            }
+            return TRUE;
+        }
+    }
+    return toolkit_calendar_class->key_press_event(widget, event);
+}
+
+// The selected day as the calendar's accessible name, in the format stored
+// under CALENDAR_KEY_NAME_FORMAT (a g_date_time_format format); nothing
+// without a format or a selected day.
+void calendar_name_selected_day(GtkCalendar* calendar) noexcept {
+    const auto* format =
+        static_cast<const char*>(g_object_get_data(G_OBJECT(calendar), CALENDAR_KEY_NAME_FORMAT));
+    guint year = 0, month = 0, day = 0;
+    gtk_calendar_get_date(calendar, &year, &month, &day);
+    if (format == nullptr || day == 0) return;
+    GDateTime* when = g_date_time_new_local(static_cast<gint>(year), static_cast<gint>(month) + 1,
+                                            static_cast<gint>(day), 0, 0, 0);
+    if (when == nullptr) return;
+    gchar* name = g_date_time_format(when, format);
+    AtkObject* accessible = gtk_widget_get_accessible(GTK_WIDGET(calendar));
+    if (name != nullptr && accessible != nullptr) atk_object_set_name(accessible, name);
+    g_free(name);
+    g_date_time_unref(when);
+}
+
+void tda_calendar_class_init(gpointer klass, gpointer) noexcept {
+    toolkit_calendar_class = GTK_WIDGET_CLASS(g_type_class_peek_parent(klass));
+    GTK_WIDGET_CLASS(klass)->key_press_event = calendar_key_press;
+    GTK_CALENDAR_CLASS(klass)->day_selected = calendar_name_selected_day;
+}
+
+GType tda_calendar_get_type() {
+    static gsize type = 0;
+    if (g_once_init_enter(&type)) {
+        GType registered = g_type_register_static_simple(GTK_TYPE_CALENDAR, "TdaCalendar", sizeof(TdaCalendarClass),
+                                                         tda_calendar_class_init, sizeof(TdaCalendar), nullptr,
+                                                         static_cast<GTypeFlags>(0));
+        g_once_init_leave(&type, registered);
+    }
+    return type;
+}
+
 // "day-selected": one left click for the gadget, unless a close request
 // waits at the head of the queue.
 void on_calendar_day_selected(GtkCalendar* calendar, gpointer data) noexcept {
@@ -93,10 +198,17 @@ bool calendar_finish(GadgetRecord* g, ObjectId id, void* context) {
 // is no current list or the gadget cannot be made. Takes no lock.
 ObjectId gadget_calendar_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
                                 std::int32_t height, std::int32_t date) {
-    GtkWidget* calendar = gtk_calendar_new();
+    GtkWidget* calendar = GTK_WIDGET(g_object_new(tda_calendar_get_type(), nullptr));
     if (calendar == nullptr) {
         return 0;
     }
     CalendarOrder order{width, height, date};
     return gadget_create(number, x, y, {calendar, nullptr, calendar_ops(), calendar_finish, &order});
+}
+
+void gadget_calendar_name_days(ObjectId gadget, const char* format) {
+    GadgetRecord* g = gadget_lookup(gadget);
+    if (g == nullptr || gadget_kind(gadget) != GADGET_KIND_CALENDAR) return;
+    g_object_set_data_full(G_OBJECT(g->main), CALENDAR_KEY_NAME_FORMAT, g_strdup(format), g_free);
+    calendar_name_selected_day(GTK_CALENDAR(g->main));
 }

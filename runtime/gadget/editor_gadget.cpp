@@ -11,6 +11,7 @@
 #include "runtime/event/event_wait.h"
 
 #include <gtk/gtk.h>
+#include <gtk/gtk-a11y.h>
 
 namespace {
 
@@ -186,6 +187,38 @@ void editor_make_single_line(GadgetRecord* g) {
     g_signal_connect(view, "key-press-event", G_CALLBACK(on_single_line_key), id_plus_one);
 }
 
+// The states a screen reader reads from every text view: GTK reports each as
+// multi-line and says nothing of read-only. A single-line editor reports
+// SINGLE_LINE instead, a view that rejects typing READ_ONLY, and every view
+// SELECTABLE_TEXT. Installed once, over the toolkit's own answer.
+AtkStateSet* (*toolkit_view_states)(AtkObject*) = nullptr;
+
+AtkStateSet* editor_view_states(AtkObject* accessible) noexcept {
+    AtkStateSet* states = toolkit_view_states(accessible);
+    GtkWidget* view = gtk_accessible_get_widget(GTK_ACCESSIBLE(accessible));
+    if (states == nullptr || view == nullptr || !GTK_IS_TEXT_VIEW(view)) return states;
+    if (g_object_get_data(G_OBJECT(view), EDITOR_KEY_SINGLE_LINE) != nullptr) {
+        atk_state_set_remove_state(states, ATK_STATE_MULTI_LINE);
+        atk_state_set_add_state(states, ATK_STATE_SINGLE_LINE);
+    }
+    if (!gtk_text_view_get_editable(GTK_TEXT_VIEW(view))) atk_state_set_add_state(states, ATK_STATE_READ_ONLY);
+    atk_state_set_add_state(states, ATK_STATE_SELECTABLE_TEXT);
+    return states;
+}
+
+void install_editor_view_states() {
+    auto* access_class = static_cast<AtkObjectClass*>(g_type_class_ref(GTK_TYPE_TEXT_VIEW_ACCESSIBLE));
+    if (access_class == nullptr || access_class->ref_state_set == editor_view_states) return;
+    toolkit_view_states = access_class->ref_state_set;
+    access_class->ref_state_set = editor_view_states; // the class reference is kept for good
+}
+
+// Tells a screen reader that already holds the view's states about a change.
+void notify_view_state(GadgetRecord* g, AtkStateType state, bool value) {
+    if (AtkObject* accessible = gtk_widget_get_accessible(g->main))
+        atk_object_notify_state_change(accessible, state, value ? TRUE : FALSE);
+}
+
 std::int64_t editor_get_attribute(GadgetRecord* g, std::int32_t code) {
     switch (code) {
     case EDITOR_READ_ONLY:
@@ -203,12 +236,17 @@ void editor_set_attribute(GadgetRecord* g, std::int32_t code, std::int64_t value
     switch (code) {
     case EDITOR_READ_ONLY:
         gtk_text_view_set_editable(editor_view(g), value == 0 ? TRUE : FALSE);
+        notify_view_state(g, ATK_STATE_READ_ONLY, value != 0);
         break;
     case EDITOR_WORD_WRAP:
         gtk_text_view_set_wrap_mode(editor_view(g), value != 0 ? GTK_WRAP_WORD : GTK_WRAP_NONE);
         break;
     case EDITOR_SINGLE_LINE:
-        if (value != 0) editor_make_single_line(g);
+        if (value != 0) {
+            editor_make_single_line(g);
+            notify_view_state(g, ATK_STATE_MULTI_LINE, false);
+            notify_view_state(g, ATK_STATE_SINGLE_LINE, true);
+        }
         break;
     default:
         break;
@@ -244,6 +282,7 @@ const GadgetOps* editor_ops() {
         o.set_color = editor_set_color;
         o.get_color = editor_get_color;
         o.get_font = editor_get_font;
+        install_editor_view_states();
         return o;
     }();
     return &ops;

@@ -68,3 +68,8 @@ ObjectId gadget_editor_create(ObjectId number, std::int32_t x, std::int32_t y, s
 // day posts SUBTYPE_LEFT_CLICK. The gadget's state is the selected DateValue.
 ObjectId gadget_calendar_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
                                 std::int32_t height, std::int32_t date = 0);
+
+// From now on the calendar's accessible name is its selected day, written
+// with `format` (a g_date_time_format format, copied; null: the name is left
+// as it is). Does nothing when `gadget` is no calendar. Takes no lock.
+void gadget_calendar_name_days(ObjectId gadget, const char* format);

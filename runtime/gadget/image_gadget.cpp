@@ -159,6 +159,19 @@ gboolean on_drag_motion(GtkWidget* box, GdkEventMotion* event, gpointer data) no
     return FALSE;
 }
 
+// "key-press-event" of the event box, which gets keys only when it was made
+// focusable: Return, Enter and Space without Ctrl or Alt post what a left
+// click posts and are consumed; other keys go on.
+gboolean on_image_key(GtkWidget* box, GdkEventKey* event, gpointer data) noexcept {
+    const guint key = event->keyval;
+    if ((event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) != 0) return FALSE;
+    if (key != GDK_KEY_Return && key != GDK_KEY_KP_Enter && key != GDK_KEY_ISO_Enter && key != GDK_KEY_space &&
+        key != GDK_KEY_KP_Space)
+        return FALSE;
+    gadget_post_event(box, gadget_id_from_data(data), SUBTYPE_LEFT_CLICK);
+    return TRUE;
+}
+
 void free_tracker(gpointer data, GClosure*) { g_free(data); }
 
 // Installs the drag tracking on the event box; its handlers run before the
@@ -200,6 +213,7 @@ bool image_finish(GadgetRecord* g, ObjectId id, void* context) {
     install_drag_tracking(box, id);
     g_signal_connect(box, "button-press-event", G_CALLBACK(on_image_button), GADGET_ID_DATA(id));
     g_signal_connect(box, "button-release-event", G_CALLBACK(on_image_button), GADGET_ID_DATA(id));
+    g_signal_connect(box, "key-press-event", G_CALLBACK(on_image_key), GADGET_ID_DATA(id));
     g->data1 = reinterpret_cast<std::intptr_t>(order->image);
     g_signal_connect(g->main, "notify::scale-factor", G_CALLBACK(on_scale_factor), GADGET_ID_DATA(id));
     return true;

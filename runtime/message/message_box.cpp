@@ -30,6 +30,25 @@ GtkMessageType message_type(std::uint32_t flags) {
     return GTK_MESSAGE_OTHER;
 }
 
+// The window the box belongs to: the active one, else a shown window of the
+// runtime's own (it carries "tda_id"); null when there is none. The window
+// manager then keeps the box above it and gives the focus back to it.
+GtkWindow* owner_window() {
+    GtkWindow* owner = nullptr;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* l = windows; l != nullptr; l = l->next) {
+        GtkWindow* window = GTK_WINDOW(l->data);
+        if (!gtk_widget_get_visible(GTK_WIDGET(window))) continue;
+        if (gtk_window_is_active(window)) {
+            owner = window;
+            break;
+        }
+        if (owner == nullptr && g_object_get_data(G_OBJECT(window), "tda_id") != nullptr) owner = window;
+    }
+    g_list_free(windows);
+    return owner;
+}
+
 } // namespace
 
 std::int64_t message_box(const WideChar* title, const WideChar* text, std::uint32_t flags) {
@@ -38,12 +57,18 @@ std::int64_t message_box(const WideChar* title, const WideChar* text, std::uint3
 
     bool yes_no = (flags & (MESSAGE_BOX_YES_NO | MESSAGE_BOX_YES_NO_CANCEL)) != 0;
     // The text goes through "%s" so that percent signs in it show literally.
-    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, message_type(flags),
+    GtkWidget* dialog = gtk_message_dialog_new(owner_window(), GTK_DIALOG_MODAL, message_type(flags),
                                                yes_no ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK,
                                                "%s", utf8_text.text);
     if ((flags & MESSAGE_BOX_YES_NO_CANCEL) && !(flags & MESSAGE_BOX_YES_NO))
         gtk_dialog_add_button(GTK_DIALOG(dialog), "_Cancel", GTK_RESPONSE_CANCEL);
     gtk_window_set_title(GTK_WINDOW(dialog), utf8_title.text);
+    // The focus starts on the first button (OK or Yes), so Enter answers it
+    // and Esc closes the box; a screen reader lands on the box's button.
+    const gint first = yes_no ? GTK_RESPONSE_YES : GTK_RESPONSE_OK;
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), first);
+    if (GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), first))
+        gtk_widget_grab_focus(button);
 
     gint response = gtk_dialog_run(GTK_DIALOG(dialog));
     std::int64_t result = 0;

@@ -32,4 +32,4 @@ sleep 0.5
 
 # The system interpreter: it has the GObject bindings for AT-SPI.
 /usr/bin/python3 "$here/accessibility_probe.py" || fail "accessibility checks"
-echo "ok: names, roles, relations and the announced result checked"
+echo "ok: roles, names, states, relations and the spoken result checked"

@@ -1,9 +1,11 @@
 // The calculator from the keyboard alone: real Tab presses walk the inputs in
 // reading order, Space or Return on a focused "push" computes its result,
-// Enter in a count field computes without a line break, Esc closes the about
-// box, Ctrl+C copies a result, Ctrl+W and Ctrl+Q ask to close, and a focused
-// field shows a ring.
+// Enter in a count field computes without a line break, Return or Space on the
+// logo opens the about box and Esc closes it, Ctrl+C copies a result, Ctrl+W
+// and Ctrl+Q ask to close, Alt+letter reaches a field, the arrow keys move the
+// calendar's day, and a focused field, the calendar and the logo show a ring.
 #include "app_test_support.h"
+#include "runtime/date/date.h"
 
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
@@ -17,10 +19,12 @@ using namespace tda_app_test;
 
 namespace {
 
-// Where the keyboard lands for a gadget: a combo box's entry, else its widget.
+// Where the keyboard lands for a gadget: a combo box's entry, the logo's
+// event box, else its widget.
 GtkWidget* focus_target(ObjectId gadget) {
     GtkWidget* w = widget_of(gadget);
     if (w && GTK_IS_COMBO_BOX(w) && gtk_combo_box_get_has_entry(GTK_COMBO_BOX(w))) return gtk_bin_get_child(GTK_BIN(w));
+    if (w && GTK_IS_IMAGE(w)) return gadget_lookup(gadget)->outer;
     return w;
 }
 
@@ -46,6 +50,9 @@ const char* name_of(ObjectId gadget) {
     if (gadget == before_button) return "before push";
     if (gadget == date_calendar) return "calendar";
     if (gadget == date_input_button) return "date input";
+    if (gadget == after_result_field) return "after result";
+    if (gadget == before_result_field) return "before result";
+    if (gadget == logo_gadget) return "logo";
     return "?";
 }
 
@@ -70,6 +77,7 @@ class Keyboard : public CalculatorWindowTest {
 // so that the test goes on (and fails).
 struct AboutBox {
     bool seen = false, still_open = false, done = false;
+    bool owned = false; // transient for the main window, its focus on a button
     std::chrono::steady_clock::time_point escaped;
 };
 
@@ -88,6 +96,10 @@ gboolean watch_about(gpointer data) {
     if (box && !about->seen) {
         about->seen = true;
         about->escaped = std::chrono::steady_clock::now();
+        GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(box));
+        about->owned =
+            gtk_window_get_transient_for(GTK_WINDOW(box)) == GTK_WINDOW(gtk_widget_get_toplevel(widget_of(year_field))) &&
+            focus != nullptr && GTK_IS_BUTTON(focus);
         xtest_key("Escape");
     } else if (box && std::chrono::steady_clock::now() - about->escaped > std::chrono::seconds(3)) {
         about->still_open = true;
@@ -165,13 +177,24 @@ TEST_F(Keyboard, EnterComputesEscClosesAboutCtrlCCopiesCtrlWAndCtrlQClose) {
     press_with_control("c");
     EXPECT_EQ(clipboard_text(), "2024/02/09");
 
-    // Esc closes the about box: the click returns once the box is gone.
-    AboutBox about;
-    const guint watch = g_timeout_add(20, watch_about, &about);
-    click_widget(widget_of(logo_gadget));
-    if (!run_loop(6000, [&] { return about.done; })) g_source_remove(watch);
-    EXPECT_TRUE(about.seen) << "no about box within 6 s of the click";
-    EXPECT_FALSE(about.still_open) << "Escape did not close the about box";
+    // A click, or Return or Space on the focused logo, opens the about box;
+    // Esc closes it (the click returns once the box is gone) and the focus is
+    // back where it was.
+    for (const char* key : {"click", "Return", "space"}) {
+        SCOPED_TRACE(std::string("about box by ") + key);
+        AboutBox about;
+        const bool click = std::string(key) == "click";
+        gtk_widget_grab_focus(click ? focus_target(after_count_field) : focus_target(logo_gadget));
+        GtkWidget* before = focused();
+        const guint watch = g_timeout_add(20, watch_about, &about);
+        if (click) click_widget(widget_of(logo_gadget));
+        else press(key);
+        if (!run_loop(6000, [&] { return about.done; })) g_source_remove(watch);
+        EXPECT_TRUE(about.seen) << "no about box within 6 s";
+        EXPECT_TRUE(about.owned) << "the box is not transient for the window or its focus is not on a button";
+        EXPECT_FALSE(about.still_open) << "Escape did not close the about box";
+        EXPECT_EQ(focused(), before);
+    }
 
     // Ctrl+W and Ctrl+Q make the same close request as the close button.
     for (const char* key : {"w", "q"}) {
@@ -186,9 +209,9 @@ TEST_F(Keyboard, EnterComputesEscClosesAboutCtrlCCopiesCtrlWAndCtrlQClose) {
 
 TEST_F(Keyboard, AFocusedFieldAndTheCalendarShowARing) {
     // The right-hand edge of each, away from a field's caret at the left.
-    for (ObjectId gadget : {before_count_field, date_calendar}) {
+    for (ObjectId gadget : {before_count_field, date_calendar, logo_gadget}) {
         SCOPED_TRACE(name_of(gadget));
-        GtkWidget* widget = widget_of(gadget);
+        GtkWidget* widget = focus_target(gadget);
         auto right_edge = [&] {
             settle(300);
             int x = 0, y = 0;
@@ -216,8 +239,9 @@ TEST_F(Keyboard, AFocusedFieldAndTheCalendarShowARing) {
 }
 
 TEST_F(Keyboard, TabWalksTheInputsInReadingOrderAndShiftTabBack) {
-    const ObjectId order[] = {year_field,         month_combo,   day_combo,     after_count_field, after_button,
-                              before_count_field, before_button, date_calendar, date_input_button};
+    const ObjectId order[] = {year_field,          month_combo,   day_combo,         after_count_field,
+                              after_button,        after_result_field, before_count_field, before_button,
+                              before_result_field, date_calendar, date_input_button, logo_gadget};
     type_into(year_field, "2024");
     ASSERT_EQ(focused(), focus_target(year_field));
     for (std::size_t i = 1; i < std::size(order); ++i) {
@@ -268,8 +292,7 @@ TEST_F(Keyboard, SpaceOnTheDateInputButtonCopiesTheCalendarDay) {
     gtk_calendar_select_month(GTK_CALENDAR(widget_of(date_calendar)), 2, 2021); // March 2021
     gtk_calendar_select_day(GTK_CALENDAR(widget_of(date_calendar)), 14);
     run_loop_until_marker();
-    type_into(before_count_field, "");
-    press("Tab"); // before push
+    type_into(before_result_field, "");
     press("Tab"); // calendar
     press("Tab"); // date input
     ASSERT_EQ(focused(), focus_target(date_input_button));
@@ -277,6 +300,43 @@ TEST_F(Keyboard, SpaceOnTheDateInputButtonCopiesTheCalendarDay) {
     EXPECT_EQ(text_of(year_field), "2021");
     EXPECT_EQ(text_of(month_combo), "03");
     EXPECT_EQ(text_of(day_combo), "14");
+}
+
+TEST_F(Keyboard, AltAndTheUnderlinedLetterReachTheField) {
+    const struct {
+        const char* key;
+        ObjectId field;
+    } rows[] = {{"y", year_field}, {"m", month_combo}, {"d", day_combo}, {"a", after_count_field},
+                {"b", before_count_field}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string("Alt+") + row.key);
+        gtk_widget_grab_focus(focus_target(row.field == year_field ? date_calendar : year_field));
+        xtest_key_down("Alt_L", true);
+        xtest_key(row.key);
+        xtest_key_down("Alt_L", false);
+        run_loop_until_marker();
+        EXPECT_EQ(focused(), focus_target(row.field));
+    }
+}
+
+TEST_F(Keyboard, ArrowsPagesHomeAndEndMoveTheCalendarsDay) {
+    GtkCalendar* calendar = GTK_CALENDAR(widget_of(date_calendar));
+    gtk_calendar_select_month(calendar, 1, 2024); // from 29 February 2024, one key at a time
+    gtk_calendar_select_day(calendar, 29);
+    gtk_widget_grab_focus(widget_of(date_calendar));
+    const struct {
+        const char* key;
+        int year, month, day;
+    } rows[] = {{"Right", 2024, 3, 1},    {"Left", 2024, 2, 29},    {"Up", 2024, 2, 22},  {"Down", 2024, 2, 29},
+                {"Page_Down", 2024, 3, 29}, {"Page_Up", 2024, 2, 29}, {"Home", 2024, 2, 1}, {"End", 2024, 2, 29},
+                {"Page_Up", 2024, 1, 29}, {"Left", 2024, 1, 28}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.key);
+        press(row.key);
+        EXPECT_EQ(gadget_get_state(date_calendar), date_make(row.year, row.month, row.day, 0, 0, 0));
+    }
+    // The calendar names the day it moved to.
+    EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(widget_of(date_calendar))), "Sunday 28 January 2024");
 }
 
 } // namespace
