@@ -69,7 +69,7 @@ build_in() {
     [ $# -gt 0 ] && shift
     for t in "$@"; do targets+=(--target "$t"); done
     cmake -S "$root" -B "$dir" "${launcher[@]}" "${options[@]}" >/dev/null
-    cmake --build "$dir" -j "$(nproc)" "${targets[@]}"
+    cmake --build "$dir" -j "${jobs:-$(nproc)}" "${targets[@]}"
 }
 
 configure_and_build() { build_in "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -- "$@"; }
@@ -144,6 +144,18 @@ stage_end() {
 # Every ctest call fails when it selects no test at all.
 run_ctest() { (cd "$1" && shift && ctest --output-on-failure --no-tests=error -j "$jobs" "$@"); }
 
+# The threaded runtime tests under ThreadSanitizer, then the fuzz targets
+# build; one compile job each, so that they leave a core to the suite.
+side_stage() {
+    local threaded=(core_block_pool_test core_object_table_test event_event_queue_test core_thread_slots_test)
+    echo "--- Threaded runtime tests under ThreadSanitizer"
+    jobs=1 build_in "$build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTDA_SANITIZE=thread -DTDA_DISPLAY_TESTS=OFF \
+        -- "${threaded[@]}" || return 1
+    TSAN_OPTIONS=halt_on_error=1 run_ctest "$build-tsan" -R "^($(IFS='|'; echo "${threaded[*]}"))\$" || return 1
+    echo "--- Fuzz targets build"
+    TDA_FUZZ_JOBS=1 "$root/fuzz/run.sh" --build-only
+}
+
 run_tests() {
     # Each GUI test starts a private Xvfb (and window manager, bus or
     # compositor) when no display is set, so tests run side by side instead of
@@ -156,15 +168,28 @@ run_tests() {
 
     # The valgrind session (label "long") checks what the sanitizer run below
     # checks; run it with: ctest -L long
-    stage "Test suite"
-    run_ctest "$build" -LE long
+    # While the plain suite runs (its GUI tests mostly wait for their
+    # displays), the threaded runtime tests are built and run under
+    # ThreadSanitizer and the fuzz targets are built, one job each, beside it;
+    # their output follows the suite's, and a failure of theirs fails the run.
+    stage "Test suite, beside the ThreadSanitizer tests and the fuzz build"
+    local side_log="$build/side-stage.log" side_pid side_status=0
+    side_stage >"$side_log" 2>&1 &
+    side_pid=$!
+    local suite_status=0
+    run_ctest "$build" -LE long || suite_status=$?
+    wait "$side_pid" || side_status=$?
+    cat "$side_log"
+    [ "$suite_status" -eq 0 ] || { echo "The test suite failed."; exit 1; }
+    [ "$side_status" -eq 0 ] || { echo "The ThreadSanitizer tests or the fuzz build failed."; exit 1; }
 
     # The install check builds a plain tree of its own, and the valgrind and
     # strace sessions watch the plain program (a sanitizer runtime cannot run
     # under valgrind, and its own start-up would blur the strace record), so
     # those run once, above. Soak and hostile-input loops run fewer rounds here.
+    # Line tables (-g1) are all a sanitizer's report needs, and build faster.
     stage "Build with AddressSanitizer and UndefinedBehaviorSanitizer"
-    build_in "$build-asan" -DCMAKE_BUILD_TYPE=Debug -DTDA_SANITIZE=address
+    build_in "$build-asan" -DCMAKE_BUILD_TYPE=Debug -DTDA_SANITIZE=address -DCMAKE_CXX_FLAGS_DEBUG=-g1
     stage "Test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
     # NO_AT_BRIDGE and GDK_GL avoid two toolkit leaks through GLib, which
     # would look like ours (see tests/lsan.supp).
@@ -172,11 +197,6 @@ run_tests() {
     LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         run_ctest "$build-asan" -LE "install|traced|long"
-
-    stage "Threaded runtime tests under ThreadSanitizer"
-    local threaded=(core_block_pool_test core_object_table_test event_event_queue_test core_thread_slots_test)
-    build_in "$build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTDA_SANITIZE=thread -DTDA_DISPLAY_TESTS=OFF -- "${threaded[@]}"
-    TSAN_OPTIONS=halt_on_error=1 run_ctest "$build-tsan" -R "^($(IFS='|'; echo "${threaded[*]}"))\$"
 
     stage "Fuzzing smoke runs"
     "$root/fuzz/run.sh" "${TDA_FUZZ_SECONDS:-30}"
