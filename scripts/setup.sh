@@ -142,7 +142,7 @@ stage_end() {
 }
 
 # Every ctest call fails when it selects no test at all.
-run_ctest() { (cd "$1" && shift && ctest --output-on-failure --no-tests=error -j "$jobs" "$@"); }
+run_ctest() { (cd "$1" && shift && ctest --output-on-failure --no-tests=error -j "${test_jobs:-$jobs}" "$@"); }
 
 # The threaded runtime tests under ThreadSanitizer, then the fuzz targets
 # build; one compile job each, so that they leave a core to the suite.
@@ -162,6 +162,9 @@ run_tests() {
     # taking turns on one shared display.
     unset DISPLAY WAYLAND_DISPLAY
     jobs=$(nproc)
+    # GUI tests spend most of their time waiting for their displays, so one
+    # test more than there are cores keeps the cores busy.
+    test_jobs=$((jobs + 1))
 
     stage "Build"
     configure_and_build
