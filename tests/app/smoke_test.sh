@@ -73,11 +73,13 @@ leader=$(xprop -id "$wid" WM_CLIENT_LEADER | awk '{print $NF}')
 class=$(xprop -id "$leader" WM_CLASS)
 [ "$class" = 'WM_CLASS(STRING) = "com.example.TovamiDaysAfter", "com.example.TovamiDaysAfter"' ] ||
     fail "client leader $leader: $class"
-kill $pid; wait $pid
+wmctrl -i -c "$wid"
+expect_ended "the close request" "wmctrl -i -c $wid"
 
 # A display that goes away under the window: one line naming it, status 1.
 tmp=$(mktemp -d); Xvfb -displayfd 5 5>"$tmp/n" >/dev/null 2>&1 & xpid=$!
 for i in $(seq 50); do [ -s "$tmp/n" ] && break; sleep 0.1; done
+[ -s "$tmp/n" ] || fail "the private Xvfb named no display within 5 s"
 DISPLAY=:$(cat "$tmp/n") "$exe" 2>"$tmp/err" & pid=$!
 DISPLAY=:$(cat "$tmp/n") window_wait '^TovamiDaysAfter$' 10 $pid >/dev/null || fail "no window on the own display"
 kill $xpid
