@@ -17,37 +17,6 @@
 
 set(TDA_APP_ID "com.example.TovamiDaysAfter")
 set(TDA_DATA_NAME "tovamidaysafter")
-set(TDA_INSTALLED_LOGO_DIR "${CMAKE_INSTALL_FULL_DATADIR}/${TDA_DATA_NAME}")
-
-option(TDA_INSTALLED_LOGOS
-       "Read the logos from the installed data directory (<prefix>/share/tovamidaysafter) instead of TDA_LOGO_DIR"
-       OFF)
-
-if(TDA_INSTALLED_LOGOS)
-  # The application library got TDA_LOGO_DIR from the cache variable; swap
-  # that one definition for the installed directory, keep any others.
-  get_target_property(tda_app_defs tda_app COMPILE_DEFINITIONS)
-  if(NOT tda_app_defs)
-    set(tda_app_defs "")
-  endif()
-  list(FILTER tda_app_defs EXCLUDE REGEX "^TDA_LOGO_DIR=")
-  list(APPEND tda_app_defs "TDA_LOGO_DIR=\"${TDA_INSTALLED_LOGO_DIR}\"")
-  set_property(TARGET tda_app PROPERTY COMPILE_DEFINITIONS "${tda_app_defs}")
-  # Likewise the catalogue folder of the library that binds the text domain.
-  get_target_property(tda_base_defs tda_app_base COMPILE_DEFINITIONS)
-  list(FILTER tda_base_defs EXCLUDE REGEX "^TDA_LOCALE_DIR=")
-  list(APPEND tda_base_defs "TDA_LOCALE_DIR=\"${CMAKE_INSTALL_FULL_LOCALEDIR}\"")
-  set_property(TARGET tda_app_base PROPERTY COMPILE_DEFINITIONS "${tda_base_defs}")
-  set(TDA_LOGO_DIR "${TDA_INSTALLED_LOGO_DIR}")
-  message(STATUS "Logos are read from the installed directory ${TDA_INSTALLED_LOGO_DIR}, "
-                 "message catalogues from ${CMAKE_INSTALL_FULL_LOCALEDIR}")
-  if(TDA_BUILD_TESTS)
-    message(STATUS "Note: tests that start the calculator find its logos only after it is installed")
-  endif()
-else()
-  message(STATUS "Logos are read from ${TDA_LOGO_DIR} (TDA_INSTALLED_LOGOS=ON reads the installed copies)")
-endif()
-
 install(FILES
           ${CMAKE_SOURCE_DIR}/assets/TovamiLogoNeon100x49.png
           ${CMAKE_SOURCE_DIR}/assets/TovamiHidukeGULogoColor.png

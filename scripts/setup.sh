@@ -103,7 +103,7 @@ run_program() {
     echo "No display: starting the calculator on a virtual display."
     start_virtual_display
     # A window manager draws the title bar and delivers the close request.
-    source "$root/tests/app/window_wait.sh"
+    source "$root/tests/app/window/window_wait.sh"
     wm_start || echo "No window manager answers; the window will have no title bar."
     "$exe" &
     local pid=$! shot="$build/screenshot.png" wid="" i

@@ -2,6 +2,19 @@
 // owns: the process's arguments, the locale, GTK and the GDK lock.
 #pragma once
 
+// Brings the whole runtime up in its fixed order: the arguments, locale,
+// workspace, image decoders, GTK (gui_start), fonts, map and list hooks,
+// event queue, image drawing, BMP decoder, images, windows, gadgets, PNG
+// decoder. argc/argv are the process's own; gtk_init may change them. Call
+// once, on the main thread, before anything else of the runtime.
+// (runtime_start_gtk.cpp: it starts the toolkit.)
+void runtime_start(int* argc, char*** argv);
+
+// Shuts the runtime down in its fixed order (windows, images, event queue,
+// fonts, gui_stop, thread slots); the workspace key is deleted separately by
+// workspace_end, last of all. Main thread, after the main loop.
+void runtime_end();
+
 // Keeps the addresses of the entry point's argument count and vector, handed
 // to gtk_init by gui_start. Called before any other start-up step.
 void runtime_args_set(int* argc, char*** argv);

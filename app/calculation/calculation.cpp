@@ -1,27 +1,20 @@
 // The calculator's computing rule: the entered date plus or minus a count of
-// days, each text read by string_to_number.
-#include "app/compute.h"
+// days, each text read by string_to_number, and DATE texts split into fields.
+#include "app/calculation/calculation.h"
 
 #include "runtime/core/string_functions.h"
+#include "runtime/core/utf_convert.h"
 #include "runtime/core/wide_string.h"
 
+#include <glib.h>
+
+#include <cstdlib>
 #include <limits>
 
 namespace {
 
-// The ASCII form of the full-width characters that a Japanese input method
-// types by default, so that they read as what the user meant: the digits
-// U+FF10..FF19, "＋" U+FF0B, "－" U+FF0D and "−" U+2212, "＄" U+FF04, "％"
-// U+FF05, the hexadecimal letters U+FF21..FF26 and U+FF41..FF46, and the
-// ideographic space U+3000 as a blank. Every other unit stays as it is.
-WideChar ascii_form(WideChar c) {
-    if ((c >= 0xFF10 && c <= 0xFF19) || (c >= 0xFF21 && c <= 0xFF26) || (c >= 0xFF41 && c <= 0xFF46) ||
-        c == 0xFF0B || c == 0xFF0D || c == 0xFF04 || c == 0xFF05)
-        return static_cast<WideChar>(c - 0xFEE0); // the full-width block mirrors ASCII 0x21..0x7E
-    if (c == 0x2212) return u'-';
-    if (c == 0x3000) return u' ';
-    return c;
-}
+constexpr DateValue SECONDS_PER_DAY = 86400;
+
 
 // A field text read by string_to_number after folding (ascii_form) on a copy
 // at the workspace's position; the position is back where it was afterwards.
@@ -31,7 +24,7 @@ std::int64_t read_number(const WideChar* text) {
     const std::int64_t start = workspace_position();
     WideChar* copy = workspace_push_string(text);
     if (copy == nullptr) return string_to_number(text);
-    for (WideChar* c = copy; *c != 0; ++c) *c = ascii_form(*c);
+    for (WideChar* c = copy; *c != 0; ++c) *c = static_cast<WideChar>(ascii_form(*c));
     const std::int64_t value = string_to_number(copy);
     workspace_set_position(start);
     return value;
@@ -58,7 +51,61 @@ std::int32_t date_field(const HeldText& text) {
     return static_cast<std::int32_t>(value);
 }
 
+// A UTF-8 text as a WideString owned by the holder (null, read as "", when
+// memory runs out).
+class Wide {
+  public:
+    explicit Wide(const std::string& utf8) : text_(string_from_utf8_alloc(utf8.c_str())) {}
+    ~Wide() { string_free(text_); }
+    Wide(const Wide&) = delete;
+    Wide& operator=(const Wide&) = delete;
+    operator const WideChar*() const { return text_; }
+
+  private:
+    WideChar* text_;
+};
+
+// A text as valid UTF-8 folded by ascii_form: a byte that is no UTF-8 becomes
+// U+FFFD, which no number reading takes.
+std::string folded(const char* text) {
+    g_autofree gchar* valid = g_utf8_make_valid(text != nullptr ? text : "", -1);
+    std::string out;
+    for (const gchar* p = valid; *p != 0; p = g_utf8_next_char(p)) {
+        char bytes[6];
+        out.append(bytes, static_cast<std::size_t>(g_unichar_to_utf8(ascii_form(g_utf8_get_char(p)), bytes)));
+    }
+    return out;
+}
+
+// The year, month and day texts of a folded DATE.
+struct DatePieces {
+    std::string year, month, day;
+};
+
+DatePieces split_date(const std::string& date) {
+    DatePieces pieces;
+    const std::size_t first = date.find_first_of("/-");
+    if (first == std::string::npos) {
+        pieces.year = date;
+        return pieces;
+    }
+    pieces.year = date.substr(0, first);
+    const std::size_t second = date.find(date[first], first + 1);
+    pieces.month = date.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+    if (second != std::string::npos) pieces.day = date.substr(second + 1);
+    return pieces;
+}
+
 } // namespace
+
+std::uint32_t ascii_form(std::uint32_t c) {
+    if ((c >= 0xFF10 && c <= 0xFF19) || (c >= 0xFF21 && c <= 0xFF26) || (c >= 0xFF41 && c <= 0xFF46) ||
+        c == 0xFF0B || c == 0xFF0D || c == 0xFF04 || c == 0xFF05 || c == 0xFF0F)
+        return c - 0xFEE0; // the full-width block mirrors ASCII 0x21..0x7E
+    if (c == 0x2212) return u'-';
+    if (c == 0x3000) return u' ';
+    return c;
+}
 
 DateValue entered_date(const WideChar* year, const WideChar* month, const WideChar* day) {
     const HeldText texts[] = {HeldText(year), HeldText(month), HeldText(day)};
@@ -84,4 +131,25 @@ DateValue calculate_date(const WideChar* year, const WideChar* month, const Wide
     return date_add(date, DATE_UNIT_DAY, days);
 }
 
+DateValue date_from_text(const char* date) {
+    const DatePieces d = split_date(folded(date));
+    return entered_date(Wide(d.year), Wide(d.month), Wide(d.day));
+}
+
+DateValue calculate_from_text(const char* date, const char* count, CountDirection direction) {
+    const DatePieces d = split_date(folded(date));
+    return calculate_date(Wide(d.year), Wide(d.month), Wide(d.day), Wide(folded(count)), direction);
+}
+
+std::int64_t days_between(DateValue from, DateValue to) { return (to - from) / SECONDS_PER_DAY; }
+
 WideChar* format_result(DateValue result, std::int64_t at) { return date_format(RESULT_MASK, result, at); }
+
+std::string result_text(DateValue result) {
+    const std::int64_t start = workspace_position();
+    char* utf8 = string_to_utf8(format_result(result, start)); // malloc'd
+    workspace_set_position(start);
+    const std::string text = utf8 != nullptr ? utf8 : NO_DATE_TEXT;
+    std::free(utf8);
+    return text;
+}

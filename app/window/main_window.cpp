@@ -1,9 +1,10 @@
 // The calculator's one window and its gadgets at fixed positions.
-#include "app/calculator.h"
+#include "app/window/calculator.h"
 
-#include "app/accessibility.h"
-#include "app/i18n.h"
-#include "app/keyboard.h"
+#include "app/window/accessibility.h"
+#include "app/calculation/i18n.h"
+#include "app/window/keyboard.h"
+#include "app/command/terminal.h"
 
 #include "runtime/core/string_functions.h"
 #include "runtime/font/font.h"
@@ -36,7 +37,7 @@ constexpr std::int32_t PUSH_BUTTON_FLAGS = 8; // no button flag uses 8: a plain 
 // number, so nothing may be set on it afterwards.
 bool created(ObjectId id, const char* failure) {
     if (id != 0) return true;
-    g_printerr("tovamidaysafter: %s\n", failure);
+    terminal_complain(failure);
     return false;
 }
 

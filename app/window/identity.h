@@ -10,6 +10,11 @@ constexpr const char* APP_ID = "com.example.TovamiDaysAfter";
 // that the toolkit starts under that name.
 void app_identity_name();
 
+// Keeps the program name and window class the user gave (GTK's --name and
+// --class) where `name` or `klass` is true: app_identity_name and
+// app_identity_class leave them alone from then on.
+void app_identity_keep_given(bool name, bool klass);
+
 // Makes the application id the window class (gtk_init sets a capitalised
 // program name as class) and the icon of that name in the icon theme every
 // window's default icon. Call after gtk_init, before the first window opens.

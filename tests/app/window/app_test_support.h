@@ -3,9 +3,9 @@
 // them with real key presses through the X server.
 #pragma once
 
-#include "app/app.h"
-#include "app/calculator.h"
-#include "app/i18n.h"
+#include "app/window/app.h"
+#include "app/window/calculator.h"
+#include "app/calculation/i18n.h"
 
 #include "runtime/core/wide_string.h"
 #include "runtime/event/event_wait.h"

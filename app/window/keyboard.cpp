@@ -1,7 +1,7 @@
 // Keyboard behaviour of the main window.
-#include "app/keyboard.h"
+#include "app/window/keyboard.h"
 
-#include "app/calculator.h"
+#include "app/window/calculator.h"
 #include "runtime/event/event_queue.h"
 #include "runtime/event/event_wait.h"
 #include "runtime/gadget/gadget.h"

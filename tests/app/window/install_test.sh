@@ -33,7 +33,7 @@ if [ "${1:-}" = "--watch-logos" ]; then
     logo_dir=$prefix/share/$data_name
     trace=$work/openat.log
 
-    source "$src/tests/app/window_wait.sh"
+    source "$src/tests/app/window/window_wait.sh"
     wm_start || echo "FAIL: no window manager maps windows"
 
     # In a session of its own, so that the program and strace can be killed

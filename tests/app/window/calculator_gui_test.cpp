@@ -52,39 +52,21 @@ TEST_F(Calculator, StartsWithTheCalendarsDayInTheFields) {
     EXPECT_EQ(text_of(before_count_field), "");
 }
 
-// The calculation rule, once: each row is typed into the window (the count
-// into both count fields, then both "push" buttons) and given to the command
-// line (--after and --before), which must agree. A new case is one more row.
-struct RuleRow {
+// The window hands its field texts to the calculation (whose rule is tested
+// once, in tests/app/calculation): each row is typed into the window, the
+// count into both count fields, then both "push" buttons are pressed.
+struct TypedRow {
     const char *year, *month, *day, *count, *after, *before;
 };
-const RuleRow CALCULATION_RULE[] = {
-    {"2024", "2", "28", "1", "2024/02/29", "2024/02/27"},            // leap day both ways
-    {"1970", "1", "1", "1", "1970/01/02", "1969/12/31"},             // no range check on results
-    {"2024", "2", "30", "1", "0000/00/00", "0000/00/00"},            // no such day
-    {"2038", "1", "20", "0", "0000/00/00", "0000/00/00"},            // past the entry range
-    {"year", "1", "1", "1", "0000/00/00", "0000/00/00"},
-    {"2024", "1", "1x", "1", "2024/01/02", "2023/12/31"},            // digits up to the first other character
-    {"2038", "1", "10", "30", "2038/02/09", "2037/12/11"},           // past 2038 in full
-    {"2024", "1", "1", "$10", "2024/01/17", "2023/12/16"},           // hexadecimal
-    {"2024", "1", "1", "%101", "2024/01/06", "2023/12/27"},          // binary
-    {"2024", "03", "3x", "12ab", "2024/03/15", "2024/02/20"},
-    {"2024", "1", "10", "-7", "2024/01/03", "2024/01/17"},           // a negative count goes the other way
-    {"2024", "1", "10", " 7", "2024/01/17", "2024/01/03"},           // blanks and signs
-    {"2024", "1", "10", "+7", "2024/01/17", "2024/01/03"},
-    {"2024", "2", "28", "", "2024/02/28", "2024/02/28"},             // no number: 0
-    {"2000", "1", "1", "$FFFFFFFFFFFFFFFF", "1999/12/31", "2000/01/02"}, // wraps to -1
-    {"2000", "1", "1", "99999999999999999999", "0000/00/00", "0000/00/00"},
-    {"2000", "1", "1", "-9223372036854775808", "0000/00/00", "0000/00/00"},
-    {"2000", "1", "1", "4294967297", "0000/00/00", "0000/00/00"},
+const TypedRow TYPED_ROWS[] = {
+    {"2024", "2", "28", "1", "2024/02/29", "2024/02/27"},
+    {"2024", "2", "30", "1", "0000/00/00", "0000/00/00"},
     {"\u3000２０２４", "＋０２", "％１１１００", "－＄Ａ", "2024/02/18", "2024/03/09"}, // full-width, as typed in Japanese
-    {"2024", "1", "10", "−＄ａ", "2023/12/31", "2024/01/20"},
 };
 
 TEST_F(Calculator, PushButtonsShowTheDatesAfterAndBefore) {
-    for (const RuleRow& c : CALCULATION_RULE) {
-        const std::string date = std::string(c.year) + "/" + c.month + "/" + c.day;
-        SCOPED_TRACE(date + " count [" + c.count + "]");
+    for (const TypedRow& c : TYPED_ROWS) {
+        SCOPED_TRACE(std::string(c.year) + "/" + c.month + "/" + c.day + " count [" + c.count + "]");
         ASSERT_TRUE(type_into(year_field, c.year));
         ASSERT_TRUE(type_into(month_combo, c.month));
         ASSERT_TRUE(type_into(day_combo, c.day));
@@ -96,11 +78,6 @@ TEST_F(Calculator, PushButtonsShowTheDatesAfterAndBefore) {
         click(before_button);
         EXPECT_EQ(text_of(after_result_field), c.after);
         EXPECT_EQ(text_of(before_result_field), c.before);
-        for (const auto& [option, result] : {std::pair{"--after", c.after}, std::pair{"--before", c.before}}) {
-            const ProgramRun run = run_program({calculator_program(), option, date, c.count}, {"DISPLAY", "WAYLAND_DISPLAY"});
-            EXPECT_EQ(run.out, std::string(result) + "\n") << option;
-            EXPECT_EQ(run.status, std::string(result) == "0000/00/00" ? 1 : 0) << option << ": " << run.err;
-        }
     }
 }
 

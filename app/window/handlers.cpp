@@ -1,9 +1,9 @@
 // The calculator's work: dates after and before, the calendar's date, the
 // about box.
-#include "app/accessibility.h"
-#include "app/calculator.h"
-#include "app/compute.h"
-#include "app/i18n.h"
+#include "app/window/accessibility.h"
+#include "app/window/calculator.h"
+#include "app/calculation/calculation.h"
+#include "app/calculation/i18n.h"
 
 #include "runtime/core/string_functions.h"
 #include "runtime/core/wide_string.h"

@@ -3,7 +3,7 @@
 // program's options and GTK's, the program's name and class, and the display.
 #pragma once
 
-#include "app/terminal.h"
+#include "app/command/terminal.h"
 
 // What the program does after its command line was read.
 struct CommandLineOutcome {

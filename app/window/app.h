@@ -6,14 +6,6 @@
 // Result of dispatch_event that ends the main loop.
 constexpr int DISPATCH_STOP = 0;
 
-// Brings the runtime up in its fixed order (locale, workspace, ... , PNG
-// decoder). argc/argv are the process's own; gtk_init may change them.
-void runtime_start(int* argc, char*** argv);
-
-// Shuts the runtime down in its fixed order; the workspace key is deleted
-// separately by workspace_end, last of all.
-void runtime_end();
-
 // Start-up steps up to the main loop: the runtime, the logos and fonts, the
 // window filled with today's date. False when a gadget or the window could
 // not be created (one line on stderr names it); the caller ends with 1.

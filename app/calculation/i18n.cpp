@@ -1,5 +1,5 @@
 // The program's text domain and its catalogue folder.
-#include "app/i18n.h"
+#include "app/calculation/i18n.h"
 
 #include "runtime/core/utf_convert.h"
 #include "runtime/core/wide_string.h"

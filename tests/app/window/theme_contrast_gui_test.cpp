@@ -215,7 +215,7 @@ TEST(ThemeContrast, EveryTextIsReadableUnderEachThemeAndTheDefaultLookIsKept) {
 
     const std::string build_dir = env_or("TDA_BINARY_DIR", ".");
     const std::string reference =
-        env_or("TDA_SOURCE_DIR", ".") + "/tests/app/data/default_theme_layout.png";
+        env_or("TDA_SOURCE_DIR", ".") + "/tests/app/window/data/default_theme_layout.png";
     std::printf("%-34s %-22s %8s\n", "element", "theme", "contrast");
     for (const ThemeRow& row : THEMES) {
         SCOPED_TRACE(row.row);

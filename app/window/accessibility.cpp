@@ -2,10 +2,10 @@
 // window, its keyboard focus order, and the spoken results.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations" // gtk_container_set_focus_chain
 
-#include "app/accessibility.h"
+#include "app/window/accessibility.h"
 
-#include "app/calculator.h"
-#include "app/i18n.h"
+#include "app/window/calculator.h"
+#include "app/calculation/i18n.h"
 #include "runtime/gadget/gadget.h"
 #include "runtime/gadget/gadget_kinds.h"
 

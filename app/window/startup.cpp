@@ -1,11 +1,11 @@
 // Start-up, main loop and shut-down of the calculator.
-#include "app/accessibility.h"
-#include "app/app.h"
-#include "app/calculator.h"
-#include "app/command_line.h"
-#include "app/i18n.h"
-#include "app/identity.h"
-#include "app/terminal.h"
+#include "app/window/accessibility.h"
+#include "app/window/app.h"
+#include "app/window/calculator.h"
+#include "app/window/command_line.h"
+#include "app/calculation/i18n.h"
+#include "app/window/identity.h"
+#include "app/command/terminal.h"
 
 #include "runtime/core/linked_list.h"
 #include "runtime/core/runtime_start.h"
@@ -32,33 +32,6 @@
 ObjectId logo_image;
 ObjectId banner_image;
 
-void runtime_start(int* argc, char*** argv) {
-    runtime_args_set(argc, argv);
-    locale_init();
-    workspace_init();
-    image_decoders_init();
-    gui_start();
-    font_init();
-    map_hooks_init();
-    event_queue_init();
-    image_drawing_init();
-    bmp_decoder_register();
-    list_hooks_init();
-    image_init();
-    window_init();
-    gadget_init();
-    png_decoder_register();
-}
-
-void runtime_end() {
-    window_end();
-    image_end();
-    event_queue_end();
-    font_end();
-    gui_stop();
-    thread_slots_end();
-}
-
 WideChar* logo_path(const char* file_name) {
     std::string path = TDA_LOGO_DIR;
     path += '/';
@@ -79,7 +52,9 @@ ObjectId load_logo(const char* file_name) {
         const std::string reason = file != nullptr ? _("not a PNG or BMP image this program can decode")
                                                    : g_strerror(errno);
         if (file != nullptr) std::fclose(file);
-        terminal_complain(std::string(_("cannot read logo ")) + name + ": " + reason);
+        // TRANSLATORS: the first %s is the logo file's path, the second the reason.
+        g_autofree gchar* line = g_strdup_printf(_("cannot read logo %s: %s"), name.c_str(), reason.c_str());
+        terminal_complain(line);
     }
     return id;
 }
