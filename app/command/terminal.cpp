@@ -105,7 +105,7 @@ struct ArgvCopy {
 // --help names them as the window program's does. Their values are GTK's
 // business: they go to a sink.
 struct GtkOptions {
-    gchar* values[6] = {};
+    gchar* values[4] = {};
     gboolean fatal_warnings = FALSE;
     GtkOptions() = default;
     GtkOptions(const GtkOptions&) = delete;
@@ -124,10 +124,8 @@ struct GtkOptions {
             {"class", 0, 0, G_OPTION_ARG_FILENAME, &values[0], "Program class as used by the window manager",
              "CLASS"},
             {"name", 0, 0, G_OPTION_ARG_FILENAME, &values[1], "Program name as used by the window manager", "NAME"},
-            {"gdk-debug", 0, 0, G_OPTION_ARG_FILENAME, &values[2], "GDK debugging flags to set", "FLAGS"},
-            {"gdk-no-debug", 0, 0, G_OPTION_ARG_FILENAME, &values[3], "GDK debugging flags to unset", "FLAGS"},
-            {"gtk-module", 0, 0, G_OPTION_ARG_FILENAME, &values[4], "Load additional GTK+ modules", "MODULES"},
-            {"display", 0, G_OPTION_FLAG_IN_MAIN, G_OPTION_ARG_FILENAME, &values[5], "X display to use", "DISPLAY"},
+            {"gtk-module", 0, 0, G_OPTION_ARG_FILENAME, &values[2], "Load additional GTK+ modules", "MODULES"},
+            {"display", 0, G_OPTION_FLAG_IN_MAIN, G_OPTION_ARG_FILENAME, &values[3], "X display to use", "DISPLAY"},
             {"g-fatal-warnings", 0, 0, G_OPTION_ARG_NONE, &fatal_warnings, "Make all warnings fatal", nullptr},
             {nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr},
         };
@@ -282,7 +280,7 @@ TerminalOutcome terminal_read(int argc, char** argv) {
     gchar** copy_vector = copy.vector.data();
     g_autoptr(GError) error = nullptr;
     if (!g_option_context_parse(context, &copy.count, &copy_vector, &error)) {
-        terminal_usage_error("%s", error != nullptr ? error->message : _("cannot read the command line"));
+        terminal_usage_error(error != nullptr ? error->message : _("cannot read the command line"));
         return {true, EXIT_USAGE};
     }
     std::vector<const char*> rest;

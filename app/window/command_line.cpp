@@ -105,7 +105,7 @@ CommandLineOutcome command_line_read(int* argc, char*** argv) {
     sigaction(SIGPIPE, &previous, nullptr);
     if (gl_set) g_unsetenv("GDK_GL");
     if (!parsed) {
-        terminal_usage_error("%s", error != nullptr ? error->message : _("cannot read the command line"));
+        terminal_usage_error(error != nullptr ? error->message : _("cannot read the command line"));
         return {true, EXIT_USAGE};
     }
     for (int i = 1; i < *argc; ++i) {
