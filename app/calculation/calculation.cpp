@@ -2,6 +2,9 @@
 // days, each text read by string_to_number, and DATE texts split into fields.
 #include "app/calculation/calculation.h"
 
+#include "app/calculation/date_note.h"
+#include "app/calculation/workdays.h"
+
 #include "runtime/core/string_functions.h"
 #include "runtime/core/utf_convert.h"
 #include "runtime/core/wide_string.h"
@@ -142,6 +145,35 @@ DateValue calculate_from_text(const char* date, const char* count, CountDirectio
 }
 
 std::int64_t days_between(DateValue from, DateValue to) { return (to - from) / SECONDS_PER_DAY; }
+
+namespace {
+
+CivilDate civil_of(DateValue date) { return civil_from_day_number(civil_floor_div(date, SECONDS_PER_DAY)); }
+
+} // namespace
+
+DateValue workdays_from_text(const char* date, const char* count, CountDirection direction) {
+    const DateValue start = date_from_text(date);
+    if (start == DATE_INVALID) return DATE_INVALID;
+    const std::string folded_count = folded(count);
+    std::int64_t n = read_number(Wide(folded_count));
+    if (direction == CountDirection::before) n = static_cast<std::int64_t>(std::uint64_t{0} - static_cast<std::uint64_t>(n));
+    CivilDate result{};
+    if (!add_workdays(civil_of(start), n, &result)) return DATE_INVALID;
+    return civil_to_day_number(result.year, result.month, result.day) * SECONDS_PER_DAY;
+}
+
+std::int64_t workdays_between(DateValue from, DateValue to) {
+    std::int64_t count = 0;
+    count_workdays(civil_of(from), civil_of(to), &count);
+    return count;
+}
+
+std::string result_note(DateValue result) {
+    if (result == DATE_INVALID) return "";
+    const CivilDate d = civil_of(result);
+    return date_note(d.year, d.month, d.day, locale_is_japanese());
+}
 
 WideChar* format_result(DateValue result, std::int64_t at) { return date_format(RESULT_MASK, result, at); }
 

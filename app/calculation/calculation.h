@@ -6,6 +6,8 @@
 #include "runtime/core/types.h"
 #include "runtime/date/date.h"
 
+#include "app/calculation/civil_date.h"
+
 #include <cstdint>
 #include <string>
 
@@ -58,6 +60,24 @@ DateValue calculate_from_text(const char* date, const char* count, CountDirectio
 // The signed number of days from `from` to `to`, both real dates (not
 // DATE_INVALID).
 std::int64_t days_between(DateValue from, DateValue to);
+
+// The date COUNT workdays after or before DATE by Japan's calendar (Monday to
+// Friday that are no national holiday; DATE itself not counted), the texts
+// read as calculate_from_text reads them. DATE_INVALID when DATE names no
+// date or the result leaves the years 1 .. 9999. Needs the calling thread's
+// workspace.
+DateValue workdays_from_text(const char* date, const char* count, CountDirection direction);
+
+// The signed number of workdays after `from` up to and including `to` (when
+// `to` lies before, minus those after `to` up to and including `from`); both
+// real dates.
+std::int64_t workdays_between(DateValue from, DateValue to);
+
+// The words shown under a result (UTF-8): the weekday in the LC_TIME
+// locale's language, or under a Japanese LC_TIME the era date with its
+// weekday and any national holiday ("令和9年3月8日（月）"). "" for
+// DATE_INVALID.
+std::string result_note(DateValue result);
 
 // The result as the window shows it (RESULT_MASK; "0000/00/00" for
 // DATE_INVALID), written into the workspace at byte offset `at`; the position

@@ -169,14 +169,17 @@ int answer(const TerminalOptions& options, const char* second) {
                 return 1;
             }
         }
-        terminal_print(std::to_string(days_between(from, to)));
+        terminal_print(std::to_string(options.workdays ? workdays_between(from, to) : days_between(from, to)));
         return 0;
     }
     const char* date = options.after != nullptr ? options.after : options.before;
-    const DateValue result =
-        calculate_from_text(terminal_argument(date).c_str(), terminal_argument(second).c_str(),
-                            options.after != nullptr ? CountDirection::after : CountDirection::before);
-    terminal_print(result_text(result));
+    const CountDirection direction = options.after != nullptr ? CountDirection::after : CountDirection::before;
+    const std::string date_text = terminal_argument(date), count_text = terminal_argument(second);
+    const DateValue result = options.workdays
+                                 ? workdays_from_text(date_text.c_str(), count_text.c_str(), direction)
+                                 : calculate_from_text(date_text.c_str(), count_text.c_str(), direction);
+    const std::string note = options.weekday ? result_note(result) : "";
+    terminal_print(note.empty() ? result_text(result) : result_text(result) + " " + note);
     return result == DATE_INVALID ? 1 : 0;
 }
 
@@ -196,6 +199,14 @@ GOptionContext* terminal_context_new(TerminalOptions& options) {
          N_("DATE COUNT")},
         {"between", 0, 0, G_OPTION_ARG_FILENAME, &options.between,
          N_("Print the signed number of days from the first DATE to the second and exit"), N_("DATE DATE")},
+        {"workdays", 0, 0, G_OPTION_ARG_NONE, &options.workdays,
+         N_("With --after, --before or --between: count only workdays in Japan (Monday to Friday that are no "
+            "national holiday)"),
+         nullptr},
+        {"weekday", 0, 0, G_OPTION_ARG_NONE, &options.weekday,
+         N_("With --after or --before: print the result's weekday after it (under Japanese, its era date and "
+            "any national holiday)"),
+         nullptr},
         {"version", 0, 0, G_OPTION_ARG_NONE, &options.version, N_("Print the version and exit"), nullptr},
         {nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr},
     };
@@ -205,7 +216,8 @@ GOptionContext* terminal_context_new(TerminalOptions& options) {
                                  _("Without options, opens the calculator's window. With --after, --before or "
                                    "--between,\nprints the answer in the terminal; no display is needed.\n"
                                    "Full-width digits, signs and letters, as a Japanese input method types them,\n"
-                                   "count as their ASCII counterparts."));
+                                   "count as their ASCII counterparts. Japan's national holidays are known from\n"
+                                   "1948-07-20; after 2099 the equinox days are not."));
     g_option_context_add_main_entries(context, entries, GETTEXT_PACKAGE);
     return context;
 }
@@ -301,6 +313,14 @@ TerminalOutcome terminal_read(int argc, char** argv) {
         }
         terminal_print(help ? help_text() : TDA_VERSION_LINE);
         return {true, 0};
+    }
+    if (chosen == 0 && (options.workdays || options.weekday)) {
+        terminal_usage_error(_("--workdays and --weekday go with --after, --before or --between"));
+        return {true, EXIT_USAGE};
+    }
+    if (options.between != nullptr && options.weekday) {
+        terminal_usage_error(_("--weekday goes with --after or --before"));
+        return {true, EXIT_USAGE};
     }
     if (chosen == 0) {
         if (rest.empty()) return {false, 0}; // the window, GTK's options, GTK's help

@@ -24,6 +24,8 @@ struct TerminalOptions {
     gchar* before = nullptr;
     gchar* between = nullptr;
     gboolean version = FALSE;
+    gboolean workdays = FALSE; // count Japan's workdays instead of days
+    gboolean weekday = FALSE;  // the result's weekday (era, holiday) after it
     TerminalOptions() = default;
     TerminalOptions(const TerminalOptions&) = delete;
     TerminalOptions& operator=(const TerminalOptions&) = delete;
@@ -42,7 +44,8 @@ struct TerminalOutcome {
 };
 
 // The first reading, display-free: --after DATE COUNT, --before DATE COUNT,
-// --between DATE DATE, --help (-h, -?) and --version alone are answered on
+// --between DATE DATE (each with --workdays; the first two with --weekday),
+// --help (-h, -?) and --version alone are answered on
 // stdout; every wrong command line is one line on stderr and EXIT_USAGE. What
 // is left for the window (no argument, GTK's own options, --help-gtk,
 // --help-all) comes back with answered = false. argv is not changed.

@@ -62,6 +62,13 @@ TEST(CommandLine, TerminalAnswersHelpVersionAndErrorsWithoutADisplay) {
         {{"--after", "２０２４/０１/０１", "1"}, "2024/01/02\n", 0, "C"},      // UTF-8 under C
         {{"--between", "é", "2024/01/01"}, "", 1, "C"},                     // the same text in either place
         {{"--between", "2024/01/01", "é"}, "", 1, "C"},
+        {{"--after", "2026/12/08", "90", "--weekday"}, "2027/03/08 Monday\n", 0, "C"},
+        {{"--after", "2026/12/08", "90", "--weekday"}, "2027/03/08 令和9年3月8日（月）\n", 0, "ja_JP.UTF-8"},
+        {{"--before", "2024/05/07", "4", "--workdays"}, "2024/04/26\n", 0}, // over Golden Week
+        {{"--between", "2024/04/26", "2024/05/07", "--workdays"}, "4\n", 0},
+        {{"--after", "2024/01/01", "$7FFFFFFFFFFFFFFF", "--workdays"}, "0000/00/00\n", 1},
+        {{"--between", "2024/01/01", "2024/01/02", "--weekday"}, "", 2},
+        {{"--workdays"}, "", 2},
         {{"--after", "2024/01/10"}, "", 2}, // count missing
         {{"--after", "2024/01/10", "1", "2"}, "", 2},
         {{"--between", "2024/01/01"}, "", 2},
