@@ -23,9 +23,11 @@ install(FILES
           ${CMAKE_SOURCE_DIR}/assets/TovamiLogoNeon100x49@2x.png
           ${CMAKE_SOURCE_DIR}/assets/TovamiHidukeGULogoColor@2x.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/${TDA_DATA_NAME})
-install(FILES ${CMAKE_SOURCE_DIR}/data/${TDA_APP_ID}.desktop
+# The launcher and the metainfo as po/CMakeLists.txt translated them from
+# data/*.in into the build tree.
+install(FILES ${CMAKE_BINARY_DIR}/data/${TDA_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${CMAKE_SOURCE_DIR}/data/${TDA_APP_ID}.metainfo.xml
+install(FILES ${CMAKE_BINARY_DIR}/data/${TDA_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/icons/hicolor
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Install check: builds the calculator afresh with the installed-logo layout in
 # a temporary folder, stages `DESTDIR=... cmake --install` and checks what a
-# desktop would see: the launcher and the metainfo pass their validators, the
-# icons have the sizes their folders claim, the man page formats cleanly.
+# desktop would see: the launcher and the metainfo pass their validators and
+# carry the Japanese texts of po/ja.po, the icons have the sizes their folders
+# claim, the man page formats cleanly.
 # Then it installs the same build into its prefix (inside the temporary
 # folder, so the path compiled into the program really exists), starts that
 # program on a virtual display of its own and watches, with strace, that it
@@ -193,6 +194,7 @@ desktop=$root/share/applications/$app_id.desktop
 grep -qx "Exec=tovamidaysafter" "$desktop" || fail "launcher does not run tovamidaysafter"
 grep -qx "Icon=$app_id" "$desktop" || fail "launcher's icon is not $app_id"
 grep -qx "StartupWMClass=$app_id" "$desktop" || fail "launcher's StartupWMClass is not $app_id"
+for key in Name GenericName Comment Keywords; do grep -q "^$key\[ja\]=." "$desktop" || fail "launcher has no $key[ja] from po/ja.po"; done
 
 echo "== appstreamcli validate --no-net"
 metainfo=$root/share/metainfo/$app_id.metainfo.xml
@@ -205,6 +207,9 @@ grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainf
     || fail "metainfo does not launch $app_id.desktop"
 grep -q '<screenshot type="default">' "$metainfo" || fail "metainfo has no default screenshot"
 grep -q '<description>' "$metainfo" || fail "metainfo has no description"
+for tag in name summary caption; do grep -q "<$tag xml:lang=\"ja\">." "$metainfo" || fail "metainfo has no Japanese $tag from po/ja.po"; done
+# Each paragraph has its Japanese one on one line: a line break would show as a space.
+[ "$(grep -c '<p xml:lang="ja">.*</p>' "$metainfo")" -eq "$(grep -c '<p>' "$metainfo")" ] || fail "metainfo paragraphs lack one-line Japanese ones"
 
 echo "== icons"
 sizes_seen=0
