@@ -16,7 +16,7 @@ packages=(
     xvfb xauth xdotool x11-utils xclip imagemagick openbox wmctrl libxtst-dev
     sway grim
     fonts-ipafont-gothic
-    clang libclang-rt-14-dev valgrind strace ccache
+    clang clang-format libclang-rt-14-dev valgrind strace ccache
     desktop-file-utils appstream man-db lintian debhelper dpkg-dev
     gnome-themes-extra weston librsvg2-bin libxml2-utils
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0
@@ -165,6 +165,13 @@ run_tests() {
     # GUI tests spend most of their time waiting for their displays, so one
     # test more than there are cores keeps the cores busy.
     test_jobs=$((jobs + 1))
+
+    # One style: every C++ file as .clang-format (Debian's clang-format)
+    # writes it; `clang-format -i FILE` mends one that is not.
+    stage "Format check"
+    find "$root/app" "$root/runtime" "$root/tests" "$root/bench" "$root/fuzz" -name '*.cpp' -o -name '*.h' \
+        | xargs clang-format --dry-run --Werror \
+        || { echo "These files do not match .clang-format; run clang-format -i on them."; exit 1; }
 
     stage "Build"
     configure_and_build
