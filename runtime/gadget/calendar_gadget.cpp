@@ -13,6 +13,8 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
+
 namespace {
 
 // The selected day at 00:00:00; DATE_INVALID when no day is selected or the
@@ -77,21 +79,66 @@ GtkWidgetClass* toolkit_calendar_class = nullptr;
 
 constexpr const char* CALENDAR_KEY_NAME_FORMAT = "tda_calendar_name_format";
 
+// The first and last day the keys reach: 0001-01-01, GDate's first day, and
+// 9999-12-31, the last day that GDateTime can name for the calendar's
+// accessible name (GDate's own years run on to 65535, but a move past them
+// wraps to year 0 and one before year 1 raises a g_critical).
+constexpr GDateYear CALENDAR_FIRST_YEAR = 1;
+constexpr GDateYear CALENDAR_LAST_YEAR = 9999;
+
+// `date` moved by `days` days or `months` months (the day kept, or the
+// month's last); a move past either edge stops at the edge's day.
+void calendar_move(GDate* date, gint64 days, gint64 months) {
+    GDate last;
+    g_date_clear(&last, 1);
+    g_date_set_dmy(&last, 31, G_DATE_DECEMBER, CALENDAR_LAST_YEAR);
+    const gint64 last_day = g_date_get_julian(&last);
+    const gint64 month = g_date_get_year(date) * 12LL + g_date_get_month(date) - 1 + months;
+    if (month < CALENDAR_FIRST_YEAR * 12LL || month > CALENDAR_LAST_YEAR * 12LL + 11) {
+        g_date_set_julian(date,
+                          static_cast<guint32>(month < CALENDAR_FIRST_YEAR * 12LL ? 1 : last_day));
+        return;
+    }
+    if (months != 0) {
+        const auto year = static_cast<GDateYear>(month / 12);
+        const auto in_year = static_cast<GDateMonth>(month % 12 + 1);
+        g_date_set_dmy(date,
+                       std::min(g_date_get_day(date), g_date_get_days_in_month(in_year, year)),
+                       in_year, year);
+    }
+    g_date_set_julian(date, static_cast<guint32>(
+                                std::clamp<gint64>(g_date_get_julian(date) + days, 1, last_day)));
+}
+
 // The date a key leads to from `date`; false for a key the calendar does not
 // move with.
 bool calendar_key_target(GtkWidget* widget, guint key, GDate* date) {
-    const bool rtl = gtk_widget_get_direction(widget) == GTK_TEXT_DIR_RTL;
+    const int forward = gtk_widget_get_direction(widget) == GTK_TEXT_DIR_RTL ? -1 : 1;
     switch (key) {
-    case GDK_KEY_Left: case GDK_KEY_KP_Left:
-        if (rtl) g_date_add_days(date, 1); else g_date_subtract_days(date, 1);
+    case GDK_KEY_Left:
+    case GDK_KEY_KP_Left:
+        calendar_move(date, -forward, 0);
         return true;
-    case GDK_KEY_Right: case GDK_KEY_KP_Right:
-        if (rtl) g_date_subtract_days(date, 1); else g_date_add_days(date, 1);
+    case GDK_KEY_Right:
+    case GDK_KEY_KP_Right:
+        calendar_move(date, forward, 0);
         return true;
-    case GDK_KEY_Up: case GDK_KEY_KP_Up: g_date_subtract_days(date, 7); return true;
-    case GDK_KEY_Down: case GDK_KEY_KP_Down: g_date_add_days(date, 7); return true;
-    case GDK_KEY_Page_Up: case GDK_KEY_KP_Page_Up: g_date_subtract_months(date, 1); return true;
-    case GDK_KEY_Page_Down: case GDK_KEY_KP_Page_Down: g_date_add_months(date, 1); return true;
+    case GDK_KEY_Up:
+    case GDK_KEY_KP_Up:
+        calendar_move(date, -7, 0);
+        return true;
+    case GDK_KEY_Down:
+    case GDK_KEY_KP_Down:
+        calendar_move(date, 7, 0);
+        return true;
+    case GDK_KEY_Page_Up:
+    case GDK_KEY_KP_Page_Up:
+        calendar_move(date, 0, -1);
+        return true;
+    case GDK_KEY_Page_Down:
+    case GDK_KEY_KP_Page_Down:
+        calendar_move(date, 0, 1);
+        return true;
     case GDK_KEY_Home: case GDK_KEY_KP_Home: g_date_set_day(date, 1); return true;
     case GDK_KEY_End: case GDK_KEY_KP_End:
         g_date_set_day(date, g_date_get_days_in_month(g_date_get_month(date), g_date_get_year(date)));
@@ -108,9 +155,11 @@ gboolean calendar_key_press(GtkWidget* widget, GdkEventKey* event) noexcept {
     guint year = 0, month = 0, day = 0;
     gtk_calendar_get_date(calendar, &year, &month, &day);
     const bool plain = (event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) == 0;
-    // A date GDate cannot hold (year 0, no day selected) leaves every key to the toolkit.
-    if (plain && day != 0 && g_date_valid_dmy(static_cast<GDateDay>(day), static_cast<GDateMonth>(month + 1),
-                                              static_cast<GDateYear>(year))) {
+    // A date GDate cannot hold (year 0 or past 65535, no day selected) leaves every key to the
+    // toolkit.
+    if (plain && day != 0 && year <= G_MAXUINT16 &&
+        g_date_valid_dmy(static_cast<GDateDay>(day), static_cast<GDateMonth>(month + 1),
+                         static_cast<GDateYear>(year))) {
         GDate date;
         g_date_clear(&date, 1);
         g_date_set_dmy(&date, static_cast<GDateDay>(day), static_cast<GDateMonth>(month + 1),

@@ -12,6 +12,7 @@
 
 #include "app/version.h"
 
+#include <cerrno>
 #include <clocale>
 
 #include <string>
@@ -121,11 +122,22 @@ TEST(CommandLine, TerminalAnswersHelpVersionAndErrorsWithoutADisplay) {
 // the locale's encoding, arguments as they were typed.
 TEST(CommandLine, WriteErrorsAndTheLocalesEncoding) {
     const std::string program = calculator_program();
-    for (const char* args : {"--version", "--help", "--after 2024/01/01 1"}) {
+    const std::string failed = "tovamidaysafter: write error: ";
+    // A pipe whose reader has gone before the program starts; SIGPIPE at its default.
+    const char* closed_pipe =
+        "import os, signal, sys; signal.signal(signal.SIGPIPE, signal.SIG_DFL); r, w = os.pipe(); "
+        "os.close(r); os.dup2(w, 1); os.execv(sys.argv[1], sys.argv[1:])";
+    for (const char* args :
+         {"--version", "--help", "--help-gtk", "--help-all", "--after 2024/01/01 1"}) {
         SCOPED_TRACE(args);
-        const ProgramRun full = run_program({"/bin/sh", "-c", "exec \"$0\" " + std::string(args) + " >/dev/full", program});
+        const std::string line = "exec \"$0\" " + std::string(args);
+        const ProgramRun full = run_program({"/bin/sh", "-c", line + " >/dev/full", program});
+        const ProgramRun gone =
+            run_program({"/usr/bin/python3", "-c", closed_pipe, "/bin/sh", "-c", line, program});
         EXPECT_EQ(full.status, 1);
-        EXPECT_TRUE(full.err.starts_with("tovamidaysafter: write error: ") && full.err.ends_with("\n")) << full.err;
+        EXPECT_EQ(full.err, failed + g_strerror(ENOSPC) + "\n");
+        EXPECT_EQ(gone.status, 1);
+        EXPECT_EQ(gone.err, failed + g_strerror(EPIPE) + "\n");
     }
     locale_t euc = newlocale(LC_ALL_MASK, "ja_JP.EUC-JP", nullptr);
     ASSERT_NE(euc, nullptr) << "the locale ja_JP.EUC-JP is missing (scripts/setup.sh generates it)";

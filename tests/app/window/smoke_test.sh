@@ -19,7 +19,7 @@ trap '[ -n "$wm_pid" ] && kill $wm_pid 2>/dev/null' EXIT
 
 # Starts the program and sets pid and wid once its window is shown.
 start_program() {
-    "$exe" &
+    "$exe" "$@" &
     pid=$!
     wid=$(window_wait '^TovamiDaysAfter$' 10 $pid) || fail "no window titled TovamiDaysAfter"
     # Framed and placed: the window manager has set the frame's extents.
@@ -67,12 +67,31 @@ for keys in ctrl+w ctrl+q; do
     xdotool key "$keys"
     expect_ended "$keys" "xdotool key $keys"
 done
-# The client leader window carries the application id as its class too.
-start_program
-leader=$(xprop -id "$wid" WM_CLIENT_LEADER | awk '{print $NF}')
-class=$(xprop -id "$leader" WM_CLASS)
-[ "$class" = 'WM_CLASS(STRING) = "com.example.TovamiDaysAfter", "com.example.TovamiDaysAfter"' ] ||
-    fail "client leader $leader: $class"
+# The main window, the client leader and the about box (a click on the small
+# logo) carry the application id as their class, or the user's --name and --class.
+for given in "" "--class FooClass --name fooname"; do
+    start_program $given
+    # The window maps before its gadgets are made: a click that early finds no logo.
+    for i in $(seq 5); do
+        xdotool mousemove --window "$wid" 710 335 click 1
+        about=$(window_wait '合同会社' 3 $pid 2>/dev/null) && break
+    done
+    [ -n "$about" ] || fail "no about box ($given)"
+    class='"com.example.TovamiDaysAfter", "com.example.TovamiDaysAfter"'
+    [ -n "$given" ] && class='"fooname", "FooClass"'
+    for w in "$wid" "$(xprop -id "$wid" WM_CLIENT_LEADER | awk '{print $NF}')" "$about"; do
+        [ "$(xprop -id "$w" WM_CLASS)" = "WM_CLASS(STRING) = $class" ] || fail "$given: $w: $(xprop -id "$w" WM_CLASS)"
+    done
+    xdotool windowactivate --sync "$about" key Return
+    for i in $(seq 50); do xdotool search --onlyvisible --name '合同会社' >/dev/null || break; sleep 0.1; done
+    wmctrl -i -c "$wid"
+    expect_ended "the close request" "wmctrl -i -c $wid"
+done
+
+# A closed stdout with every GLib message on: the window still shows (the
+# messages do not go into the display connection).
+G_MESSAGES_DEBUG=all "$exe" >&- & pid=$!
+wid=$(window_wait '^TovamiDaysAfter$' 10 $pid) || fail "no window with stdout closed"
 wmctrl -i -c "$wid"
 expect_ended "the close request" "wmctrl -i -c $wid"
 
@@ -89,4 +108,4 @@ wait $pid; status=$?
 [ $status = 1 ] && [ "$(cat "$tmp/err")" = "tovamidaysafter: lost the connection to the display :$(cat "$tmp/n")" ] ||
     fail "status $status after the display went away, stderr: $(cat "$tmp/err")"
 rm -rf "$tmp"
-echo "ok: window checked; the close request, Ctrl+W and Ctrl+Q each end it with exit status 0; the leader's class; a lost display"
+echo "ok: window checked; the close request, Ctrl+W and Ctrl+Q each end it with exit status 0; the classes, given or not; a closed stdout; a lost display"
