@@ -8,6 +8,7 @@
 #include "runtime/date/date.h"
 #include "runtime/event/event_queue.h"
 #include "runtime/event/event_wait.h"
+#include "runtime/gadget/calendar_notes.h"
 #include "runtime/gadget/gadget.h"
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/window/window.h"
@@ -38,9 +39,10 @@ protected:
         gtk_calendar_get_date(GTK_CALENDAR(main_of(id)), &s.year, &s.month, &s.day);
         return s;
     }
-    // Clicks the middle of the day grid: a day of the shown month in every
-    // month (the first and last grid rows are where other months' days sit).
-    void click_middle_day(ObjectId id) {
+    // Clicks (or points at) the middle of the day grid: a day of the shown
+    // month in every month (the first and last grid rows are where other
+    // months' days sit).
+    void click_middle_day(ObjectId id, bool click = true) {
         GtkWidget* calendar = main_of(id);
         GtkAllocation a;
         gtk_widget_get_allocation(calendar, &a);
@@ -53,7 +55,10 @@ protected:
         gint natural = 0;
         GTK_WIDGET_GET_CLASS(calendar)->get_preferred_height(calendar, &minimum, &natural);
         const int height = natural < a.height ? natural : a.height;
-        xtest_click(x + a.width / 2, y + height * 6 / 10);
+        x += a.width / 2;
+        y += height * 6 / 10;
+        if (!click) xtest_move(x - 1, y); // a move within the calendar starts its tooltip
+        (click ? xtest_click(x, y) : xtest_move(x, y));
     }
     ObjectId window_ = 0;
 };
@@ -147,6 +152,59 @@ TEST_F(CalendarGadget, ClickWhileCloseRequestHeadsQueuePostsNothing) {
     EXPECT_EQ(events[0].type, EVENT_CLOSE);
     EXPECT_EQ(count_events(events, EVENT_GADGET), 0);
     EXPECT_NE(shown(id).day, 1u);  // the day was still selected
+}
+
+// Every day of March 2027 but the 20th has a note, with characters that are markup to a tooltip.
+const char* test_note(int year, int month, int day) {
+    static char note[32];
+    g_snprintf(note, sizeof note, "day %d <&>", day);
+    return year == 2027 && month == 3 && day != 20 ? note : nullptr;
+}
+
+// The text of a tooltip on screen, "" when none shows.
+std::string shown_tooltip(GtkWidget* widget = nullptr) {
+    std::string text;
+    GList* tops =
+        widget ? gtk_container_get_children(GTK_CONTAINER(widget)) : gtk_window_list_toplevels();
+    for (GList* l = tops; l != nullptr && text.empty(); l = l->next) {
+        GtkWidget* w = GTK_WIDGET(l->data);
+        if (widget == nullptr &&
+            (!gtk_widget_get_visible(w) ||
+             gtk_window_get_type_hint(GTK_WINDOW(w)) != GDK_WINDOW_TYPE_HINT_TOOLTIP))
+            continue;
+        text = GTK_IS_LABEL(w)       ? gtk_label_get_text(GTK_LABEL(w))
+               : GTK_IS_CONTAINER(w) ? shown_tooltip(w)
+                                     : "";
+    }
+    g_list_free(tops);
+    return text;
+}
+
+TEST_F(CalendarGadget, DayNotesMarkTheirDaysShowAsTooltipsAndFollowTheSpokenName) {
+    ObjectId id = gadget_calendar_create(
+        AUTO_NUMBER, 10, 10, 280, 220, static_cast<std::int32_t>(date_make(2027, 3, 21, 0, 0, 0)));
+    GtkCalendar* calendar = GTK_CALENDAR(main_of(id));
+    AtkObject* access = gtk_widget_get_accessible(GTK_WIDGET(calendar));
+    gadget_calendar_name_days(id, "%Y-%m-%d");
+    calendar_set_day_notes(id, test_note);
+    EXPECT_STREQ(atk_object_get_name(access), "2027-03-21 day 21 <&>");
+    EXPECT_TRUE(gtk_calendar_get_day_is_marked(calendar, 21));
+    EXPECT_FALSE(gtk_calendar_get_day_is_marked(calendar, 20));
+    gtk_calendar_select_day(calendar, 20);
+    EXPECT_STREQ(atk_object_get_name(access), "2027-03-20");
+    settle();
+    click_middle_day(id, false);
+    std::string tip;
+    EXPECT_TRUE(pump_until("the tooltip of the day under the pointer",
+                           [&] { return !(tip = shown_tooltip()).empty(); }));
+    EXPECT_TRUE(g_str_has_prefix(tip.c_str(), "day ") && g_str_has_suffix(tip.c_str(), " <&>"))
+        << tip;
+    gtk_calendar_select_month(calendar, 3, 2027); // April: no notes, no marks
+    EXPECT_FALSE(gtk_calendar_get_day_is_marked(calendar, 21));
+    calendar_set_day_notes(id, nullptr);
+    gtk_calendar_select_month(calendar, 2, 2027);
+    EXPECT_FALSE(gtk_calendar_get_day_is_marked(calendar, 21));
+    EXPECT_EQ(glib_complaints(), 0);
 }
 
 TEST_F(CalendarGadget, HasNoText) {
