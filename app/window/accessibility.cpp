@@ -273,7 +273,7 @@ void set_main_window_focus_order() {
     g_list_free(chain);
 }
 
-void announce_result(ObjectId result_field, DateValue result) {
+void announce_result(ObjectId result_field, DateValue result, const char* note) {
     GtkWidget* field = main_widget(result_field);
     GtkWidget* focus = window_focus(field);
     AtkObject* accessible = accessible_of(focus);
@@ -297,7 +297,9 @@ void announce_result(ObjectId result_field, DateValue result) {
     // A screen reader speaks a description only when it changed: the same
     // result again differs by a trailing space, which is not heard.
     announcement.variant = !announcement.variant;
-    std::string text = std::string(spoken) + (announcement.variant ? "" : " ");
+    std::string text = std::string(spoken) +
+                       (note != nullptr && *note != '\0' ? std::string(", ") + note : "") +
+                       (announcement.variant ? "" : " ");
     atk_object_set_description(accessible, text.c_str());
     g_free(spoken);
     g_free(shown);

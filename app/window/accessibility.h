@@ -33,10 +33,11 @@ void set_main_window_focus_order();
 
 // Has a screen reader speak a new result without moving the focus: the
 // focused object's description becomes the result's name and value (for
-// DATE_INVALID "no date"), and follow_focus_for_access gives the object its
+// DATE_INVALID "no date") followed by ", " and `note` unless it is null or
+// empty, and follow_focus_for_access gives the object its
 // own description back once the focus has left it. Nothing happens when the
 // window has no focus. Main thread, GDK lock held.
-void announce_result(ObjectId result_field, DateValue result);
+void announce_result(ObjectId result_field, DateValue result, const char* note);
 
 // Call for every dispatched event: once the focus has left the object that
 // carries an announced result, gives it its own description back (a screen

@@ -29,9 +29,12 @@ extern ObjectId after_count_field, after_result_field;
 extern ObjectId before_count_field, before_result_field;
 extern ObjectId after_button, date_input_button, date_calendar;
 extern ObjectId banner_gadget, logo_gadget;
+// The secondary lines under the results: the result's weekday, or its era
+// date, weekday and holiday (result_note).
+extern ObjectId after_note_label, before_note_label;
 constexpr ObjectId before_button = 0;
 
-// Opens the window and creates its 21 gadgets. Returns 0, or 1 as soon as a
+// Opens the window and creates its 23 gadgets. Returns 0, or 1 as soon as a
 // creation fails, after naming the gadget in one line on stderr.
 std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width,
                               std::int64_t height);

@@ -12,6 +12,7 @@
 #include "runtime/message/message_box.h"
 
 #include <iterator>
+#include <string>
 
 namespace {
 
@@ -25,8 +26,9 @@ void set_text_from_workspace(ObjectId gadget, std::int64_t start) {
 }
 
 // Reads the entered date and a count from the fields, computes as the
-// command line does and shows the result.
-void compute(ObjectId count_field, CountDirection direction, ObjectId result_field) {
+// command line does and shows the result with its note under it.
+void compute(ObjectId count_field, CountDirection direction, ObjectId result_field,
+             ObjectId note_label) {
     const std::int64_t start = workspace_position();
     const ObjectId inputs[] = {year_field, month_combo, day_combo, count_field};
     std::int64_t at[std::size(inputs)];
@@ -45,18 +47,20 @@ void compute(ObjectId count_field, CountDirection direction, ObjectId result_fie
     format_result(r, start);
     set_text_from_workspace(result_field, start);
     workspace_set_position(start);
-    announce_result(result_field, r);
+    const std::string note = result_note(r);
+    gadget_set_text(note_label, WideText(note.c_str()));
+    announce_result(result_field, r, note.c_str());
 }
 
 } // namespace
 
 std::int64_t compute_date_after(std::int64_t) {
-    compute(after_count_field, CountDirection::after, after_result_field);
+    compute(after_count_field, CountDirection::after, after_result_field, after_note_label);
     return 0;
 }
 
 std::int64_t compute_date_before(std::int64_t) {
-    compute(before_count_field, CountDirection::before, before_result_field);
+    compute(before_count_field, CountDirection::before, before_result_field, before_note_label);
     return 0;
 }
 

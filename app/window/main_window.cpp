@@ -2,12 +2,15 @@
 #include "app/window/calculator.h"
 
 #include "app/window/accessibility.h"
+#include "app/calculation/date_note.h"
 #include "app/calculation/i18n.h"
+#include "app/calculation/japan_holidays.h"
 #include "app/window/keyboard.h"
 #include "app/command/terminal.h"
 
 #include "runtime/core/string_functions.h"
 #include "runtime/font/font.h"
+#include "runtime/gadget/calendar_notes.h"
 #include "runtime/gadget/gadget.h"
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/gadget/image_gadget.h"
@@ -22,6 +25,7 @@ ObjectId after_count_field, after_result_field;
 ObjectId before_count_field, before_result_field;
 ObjectId after_button, date_input_button, date_calendar;
 ObjectId banner_gadget, logo_gadget;
+ObjectId after_note_label, before_note_label;
 
 namespace {
 
@@ -50,6 +54,14 @@ void add_number_items(ObjectId combo, int last) {
         string_from_int(i, text);
         gadget_add_item(combo, -1, text);
     }
+}
+
+// A secondary line: the small font, grey on the window's own colour (pinned,
+// so that it stays readable under every theme).
+void use_note_style(ObjectId label) {
+    gadget_set_color(label, COLOR_FRONT, APP_LABEL_GREY);
+    gadget_set_color(label, COLOR_BACK, APP_BACKGROUND);
+    use_font(label, 2);
 }
 
 } // namespace
@@ -163,7 +175,21 @@ std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width
     if (!created(date_input_button, _("cannot create the date input button"))) return 1;
     use_font(date_input_button, 3);
 
+    // The notes sit in the empty bands under the result fields, clear of the
+    // push buttons above and the next row below, and as wide as the longest
+    // holiday name needs; empty until a result is computed.
+    after_note_label = gadget_text_create(AUTO_NUMBER, 260, 201, 390, 18, nullptr, TEXT_LEFT);
+    if (!created(after_note_label, _("cannot create the note under the days-after result")))
+        return 1;
+    use_note_style(after_note_label);
+    before_note_label = gadget_text_create(AUTO_NUMBER, 260, 261, 390, 18, nullptr, TEXT_LEFT);
+    if (!created(before_note_label, _("cannot create the note under the days-before result")))
+        return 1;
+    use_note_style(before_note_label);
+
     describe_main_window_for_access(labels);
+    // After the calendar is named by its day, which the holiday's name follows.
+    if (locale_is_japanese()) calendar_set_day_notes(date_calendar, japan_holiday_name);
     set_main_window_focus_order();
     set_up_main_window_keyboard();
     return 0;

@@ -8,6 +8,7 @@
 #include "runtime/date/date.h"
 #include "runtime/event/event_queue.h"
 #include "runtime/event/event_wait.h"
+#include "runtime/gadget/calendar_notes.h"
 #include "runtime/gadget/gadget.h"
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/window/window.h"
@@ -147,6 +148,34 @@ TEST_F(CalendarGadget, ClickWhileCloseRequestHeadsQueuePostsNothing) {
     EXPECT_EQ(events[0].type, EVENT_CLOSE);
     EXPECT_EQ(count_events(events, EVENT_GADGET), 0);
     EXPECT_NE(shown(id).day, 1u);  // the day was still selected
+}
+
+TEST_F(CalendarGadget, DayNotesMarkTheirDaysAndShowAsTooltips) {
+    ObjectId id =
+        gadget_calendar_create(AUTO_NUMBER, 10, 10, 280, 220, date_make(2027, 3, 20, 0, 0, 0));
+    GtkCalendar* calendar = GTK_CALENDAR(main_of(id));
+    // Every day of March 2027 but the 20th has a note, with characters that are markup.
+    calendar_set_day_notes(id, [](int year, int month, int day) -> const char* {
+        static char note[32];
+        g_snprintf(note, sizeof note, "day %d <&>", day);
+        return year == 2027 && month == 3 && day != 20 ? note : nullptr;
+    });
+    EXPECT_TRUE(gtk_calendar_get_day_is_marked(calendar, 21) &&
+                !gtk_calendar_get_day_is_marked(calendar, 20));
+    settle();
+    click_middle_day(id); // a day with a note; the pointer rests on it
+    std::string tip;      // the text of the tooltip, which names its window
+    EXPECT_TRUE(pump_until("the tooltip of the day under the pointer", [&] {
+        GList* tops = gtk_window_list_toplevels();
+        for (GList* l = tops; l != nullptr; l = l->next)
+            if (const char* n = atk_object_get_name(gtk_widget_get_accessible(GTK_WIDGET(l->data))))
+                tip = g_str_has_prefix(n, "day ") ? n : tip;
+        g_list_free(tops);
+        return !tip.empty();
+    }));
+    EXPECT_TRUE(g_str_has_suffix(tip.c_str(), " <&>")) << tip;
+    gtk_calendar_select_month(calendar, 3, 2027); // April: no notes, no marks
+    EXPECT_FALSE(gtk_calendar_get_day_is_marked(calendar, 21));
 }
 
 TEST_F(CalendarGadget, HasNoText) {

@@ -4,6 +4,7 @@
 #include "app_test_support.h"
 #include "support/test_support.h"
 
+#include "app/calculation/date_note.h"
 #include "runtime/date/date.h"
 
 #include <gtk/gtk.h>
@@ -56,15 +57,18 @@ TEST_F(Calculator, StartsWithTheCalendarsDayInTheFields) {
 // once, in tests/app/calculation): each row is typed into the window, the
 // count into both count fields, then both "push" buttons are pressed.
 struct TypedRow {
-    const char *year, *month, *day, *count, *after, *before;
+    const char *year, *month, *day, *count, *after, *before, *note, *note_ja; // under C, ja
 };
 const TypedRow TYPED_ROWS[] = {
-    {"2024", "2", "28", "1", "2024/02/29", "2024/02/27"},
-    {"2024", "2", "30", "1", "0000/00/00", "0000/00/00"},
-    {"\u3000２０２４", "＋０２", "％１１１００", "－＄Ａ", "2024/02/18", "2024/03/09"}, // full-width, as typed in Japanese
+    {"2024", "2", "28", "1", "2024/02/29", "2024/02/27", "Thursday", "令和6年2月29日（木）"},
+    {"2024", "2", "30", "1", "0000/00/00", "0000/00/00", "", ""},
+    {"\u3000２０２４", "＋０２", "％１１１００", "－＄Ａ", "2024/02/18", "2024/03/09", "Sunday",
+     "令和6年2月18日（日）"}, // full-width, as typed in Japanese
 };
 
 TEST_F(Calculator, PushButtonsShowTheDatesAfterAndBefore) {
+    const bool ja = locale_is_japanese();
+    if (!ja) setlocale(LC_TIME, "C"); // weekdays in English
     for (const TypedRow& c : TYPED_ROWS) {
         SCOPED_TRACE(std::string(c.year) + "/" + c.month + "/" + c.day + " count [" + c.count + "]");
         ASSERT_TRUE(type_into(year_field, c.year));
@@ -76,6 +80,7 @@ TEST_F(Calculator, PushButtonsShowTheDatesAfterAndBefore) {
         EXPECT_EQ(text_of(after_count_field), c.count);
         click(after_button);
         click(before_button);
+        EXPECT_EQ(text_of(after_note_label), ja ? c.note_ja : c.note);
         EXPECT_EQ(text_of(after_result_field), c.after);
         EXPECT_EQ(text_of(before_result_field), c.before);
     }
@@ -103,6 +108,28 @@ TEST_F(Calculator, LabelsSpeakTheLocalesLanguageAndFitTheirPlaces) {
         int natural = 0; // the width of the whole text on one line
         gtk_widget_get_preferred_width(label, nullptr, &natural);
         EXPECT_LE(natural, std::min(row.width, gtk_widget_get_allocated_width(label))) << text << " is cut";
+    }
+    g_list_free(placed);
+    GtkCalendar* calendar = GTK_CALENDAR(widget_of(date_calendar)); // and holidays under ja
+    gtk_calendar_select_month(calendar, 2, 2027);
+    gtk_calendar_select_day(calendar, 21);
+    const char* day =
+        messages.rfind("ja", 0) == 0 ? "2027年3月21日 日曜日 春分の日" : "Sunday 21 March 2027";
+    EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(GTK_WIDGET(calendar))), day);
+}
+
+// The longest note fits the band under the first result, which ends just above the second row:
+// a note needing more room would overlap it (ctest: also at text scale 1.5).
+TEST_F(Calculator, ResultNotesFitTheirBands) {
+    gadget_set_text(after_note_label, u"平成2年11月12日（月・祝）即位礼正殿の儀");
+    run_loop(60);
+    GtkWidget* band = gadget_lookup(after_note_label)->outer;
+    GtkAllocation a, other;
+    gtk_widget_get_allocation(band, &a);
+    GList* placed = gtk_container_get_children(GTK_CONTAINER(gtk_widget_get_parent(band)));
+    for (GList* l = placed; l != nullptr; l = l->next) {
+        gtk_widget_get_allocation(GTK_WIDGET(l->data), &other);
+        EXPECT_TRUE(l->data == band || !gdk_rectangle_intersect(&a, &other, nullptr));
     }
     g_list_free(placed);
 }
