@@ -5,6 +5,8 @@
 #include "app_test_support.h"
 #include "support/allocation_failure.h"
 
+#include "runtime/core/runtime_start.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
