@@ -17,6 +17,9 @@ constexpr std::int32_t APP_LABEL_GREY = 4605510;  // 70, 70, 70
 // them, fontconfig's fallback draws the text.
 constexpr const WideChar* JAPANESE_GOTHIC_FONT = u"IPAGothic,IPAゴシック,Noto Sans CJK JP,TakaoGothic,VL Gothic";
 
+// The caption of the date input button, the same in every language (UTF-8).
+constexpr const char* DATE_INPUT_CAPTION = "\u3000日付入力";
+
 // Images loaded at start-up (0 when a file could not be read).
 extern ObjectId logo_image;
 extern ObjectId banner_image;

@@ -46,10 +46,11 @@ void compute(ObjectId count_field, CountDirection direction, ObjectId result_fie
     workspace_set_position(start);
     format_result(r, start);
     set_text_from_workspace(result_field, start);
-    workspace_set_position(start);
     const std::string note = result_note(r);
+    // What was written is spoken; the position lies past it, so it stays put.
+    announce_result(result_field, workspace_string_at(start), r, note);
+    workspace_set_position(start);
     gadget_set_text(note_label, WideText(note.c_str()));
-    announce_result(result_field, r, note.c_str());
 }
 
 } // namespace
@@ -68,7 +69,7 @@ std::int64_t fill_date_from_calendar(std::int64_t) {
     // 0 is a real day here (1970-01-01), so "no calendar" is asked of the
     // gadget itself. A day outside the accepted range (DATE_INVALID) leaves
     // the fields as the user typed them.
-    if (gadget_lookup(date_calendar) == nullptr) return 0;
+    if (gadget_kind(date_calendar) == 0) return 0;
     const DateValue d = gadget_get_state(date_calendar);
     if (d < DATE_MAKE_FIRST || d > DATE_MAKE_LAST) return 0;
 

@@ -99,8 +99,10 @@ std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width
 
     // TRANSLATORS: the labels "days after" and "days before" sit between a
     // count and "="; they have 80 and 90 pixels, "Year" and "Day" 40, "Month"
-    // 60. Keep them plain: the keyboard mnemonic is added by the program.
-    label = gadget_text_create(AUTO_NUMBER, 150, 170, 80, 25, WideText(_("days after")), TEXT_RIGHT);
+    // 60. The underscore marks the letter that, with Alt, moves to the field
+    // (Y, M, D, A, B); a language without those letters appends it: "年(_Y)".
+    // Write "__" for an underscore shown as such.
+    label = gadget_text_create(AUTO_NUMBER, 150, 170, 80, 25, WideText(_("days _after")), TEXT_RIGHT);
     if (!created(label, _("cannot create the \"days after\" label"))) return 1;
     labels.days_after = label;
     gadget_set_color(label, COLOR_FRONT, APP_LABEL_GREY);
@@ -111,11 +113,13 @@ std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width
                                WideText(_("valid period: 1970-01-01 <--> 2038-01-19")), TEXT_CENTRE);
     if (!created(label, _("cannot create the valid period label"))) return 1;
     use_font(label, 1);
-    label = gadget_text_create(AUTO_NUMBER, 320, 40, 40, 25, WideText(_("Day")), TEXT_LEFT);
+    // TRANSLATORS: a label with its Alt letter (see "days _after").
+    label = gadget_text_create(AUTO_NUMBER, 320, 40, 40, 25, WideText(_("_Day")), TEXT_LEFT);
     if (!created(label, _("cannot create the \"Day\" label"))) return 1;
     labels.day = label;
     use_font(label, 1);
-    label = gadget_text_create(AUTO_NUMBER, 180, 40, 60, 25, WideText(_("Month")), TEXT_LEFT);
+    // TRANSLATORS: a label with its Alt letter (see "days _after").
+    label = gadget_text_create(AUTO_NUMBER, 180, 40, 60, 25, WideText(_("_Month")), TEXT_LEFT);
     if (!created(label, _("cannot create the \"Month\" label"))) return 1;
     labels.month = label;
     use_font(label, 1);
@@ -134,7 +138,8 @@ std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width
     before_count_field = gadget_editor_create(AUTO_NUMBER, 30, 220, 100, 35, 0);
     if (!created(before_count_field, _("cannot create the days-before count field"))) return 1;
 
-    label = gadget_text_create(AUTO_NUMBER, 140, 230, 90, 25, WideText(_("days before")), TEXT_RIGHT);
+    // TRANSLATORS: a label with its Alt letter (see "days _after").
+    label = gadget_text_create(AUTO_NUMBER, 140, 230, 90, 25, WideText(_("days _before")), TEXT_RIGHT);
     if (!created(label, _("cannot create the \"days before\" label"))) return 1;
     labels.days_before = label;
     use_font(label, 2);
@@ -167,11 +172,11 @@ std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width
                                       image_handle(logo_image), IMAGE_SUNKEN);
     if (!created(logo_gadget, _("cannot create the logo image"))) return 1;
 
-    labels.year = gadget_text_create(AUTO_NUMBER, 40, 40, 40, 25, WideText(_("Year")), TEXT_LEFT);
+    // TRANSLATORS: a label with its Alt letter (see "days _after").
+    labels.year = gadget_text_create(AUTO_NUMBER, 40, 40, 40, 25, WideText(_("_Year")), TEXT_LEFT);
     if (!created(labels.year, _("cannot create the \"Year\" label"))) return 1;
 
-    date_input_button = gadget_button_create(AUTO_NUMBER, 660, 190, 90, 25,
-                                             u"\u3000日付入力", 0);
+    date_input_button = gadget_button_create(AUTO_NUMBER, 660, 190, 90, 25, WideText(DATE_INPUT_CAPTION), 0);
     if (!created(date_input_button, _("cannot create the date input button"))) return 1;
     use_font(date_input_button, 3);
 

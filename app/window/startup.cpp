@@ -1,5 +1,4 @@
 // Start-up, main loop and shut-down of the calculator.
-#include "app/window/accessibility.h"
 #include "app/window/app.h"
 #include "app/window/calculator.h"
 #include "app/window/command_line.h"
@@ -66,7 +65,6 @@ std::int64_t on_main_window_size() {
 }
 
 std::int64_t dispatch_event(std::int64_t type) {
-    follow_focus_for_access();
     if (type == EVENT_SIZE) {
         on_main_window_size();
         return 1;

@@ -4,6 +4,7 @@
 // screen readers in the format the application gives it.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
+#include "runtime/gadget/calendar_words.h"
 #include "runtime/gadget/gadget.h"
 #include "runtime/gadget/gadget_kinds.h"
 
@@ -177,7 +178,7 @@ gboolean calendar_key_press(GtkWidget* widget, GdkEventKey* event) noexcept {
 }
 
 // The selected day as the calendar's accessible name, in the format stored
-// under CALENDAR_KEY_NAME_FORMAT (a g_date_time_format format); nothing
+// under CALENDAR_KEY_NAME_FORMAT (a strftime format); nothing
 // without a format or a selected day.
 void calendar_name_selected_day(GtkCalendar* calendar) noexcept {
     const auto* format =
@@ -185,14 +186,12 @@ void calendar_name_selected_day(GtkCalendar* calendar) noexcept {
     guint year = 0, month = 0, day = 0;
     gtk_calendar_get_date(calendar, &year, &month, &day);
     if (format == nullptr || day == 0) return;
-    GDateTime* when = g_date_time_new_local(static_cast<gint>(year), static_cast<gint>(month) + 1,
-                                            static_cast<gint>(day), 0, 0, 0);
-    if (when == nullptr) return;
-    gchar* name = g_date_time_format(when, format);
+    // From the date alone: a local midnight may not exist (a zone that
+    // skipped the day, or whose clocks jump at midnight).
+    gchar* name = calendar_day_words(format, year, month + 1, day);
     AtkObject* accessible = gtk_widget_get_accessible(GTK_WIDGET(calendar));
     if (name != nullptr && accessible != nullptr) atk_object_set_name(accessible, name);
     g_free(name);
-    g_date_time_unref(when);
 }
 
 void tda_calendar_class_init(gpointer klass, gpointer) noexcept {
@@ -258,6 +257,7 @@ ObjectId gadget_calendar_create(ObjectId number, std::int32_t x, std::int32_t y,
 void gadget_calendar_name_days(ObjectId gadget, const char* format) {
     GadgetRecord* g = gadget_lookup(gadget);
     if (g == nullptr || gadget_kind(gadget) != GADGET_KIND_CALENDAR) return;
-    g_object_set_data_full(G_OBJECT(g->main), CALENDAR_KEY_NAME_FORMAT, g_strdup(format), g_free);
+    g_object_set_data_full(G_OBJECT(g->main), CALENDAR_KEY_NAME_FORMAT,
+                           format != nullptr ? g_strdup(format) : calendar_locale_day_format(), g_free);
     calendar_name_selected_day(GTK_CALENDAR(g->main));
 }

@@ -70,6 +70,8 @@ ObjectId gadget_calendar_create(ObjectId number, std::int32_t x, std::int32_t y,
                                 std::int32_t height, std::int32_t date = 0);
 
 // From now on the calendar's accessible name is its selected day, written
-// with `format` (a g_date_time_format format, copied; null: the name is left
-// as it is). Does nothing when `gadget` is no calendar. Takes no lock.
+// with `format` (a strftime format, copied) in the LC_TIME locale; with a
+// null format, in that locale's own date format too, so that names and order
+// come from one category (calendar_words.h). Does nothing when `gadget` is no
+// calendar. Takes no lock.
 void gadget_calendar_name_days(ObjectId gadget, const char* format);

@@ -7,6 +7,7 @@
 #include "runtime/gadget/image_gadget.h"
 
 #include "runtime/gadget/gadget.h"
+#include "runtime/gadget/image_button.h"
 #include "runtime/gadget/layout_scale.h"
 #include "runtime/image/image.h"
 
@@ -227,7 +228,7 @@ ObjectId gadget_image_create(ObjectId number, std::int32_t x, std::int32_t y, st
     if (picture == nullptr) return 0;
     show_picture(picture, image);
     gtk_misc_set_alignment(GTK_MISC(picture), 0.0f, 0.0f);
-    GtkWidget* box = gtk_event_box_new();
+    GtkWidget* box = image_button_box_new(); // an event box that can become a button
     gtk_widget_set_has_window(box, FALSE);
     if ((flags & (IMAGE_FRAME_SUNKEN | IMAGE_FRAME_RAISED)) != 0) {
         GtkWidget* frame = gtk_frame_new(nullptr);

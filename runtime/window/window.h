@@ -88,3 +88,26 @@ void window_end();
 
 // The GtkWindow of a window id, or null.
 GtkWindow* window_handle(ObjectId window);
+
+// ---------------------------------------------------------------------------
+// The keyboard and assistive technology (window_access.cpp).
+
+// Tab and Shift+Tab walk the `count` gadgets of `gadgets` in that order
+// (gadgets that do not exist or sit in another window are passed over; a
+// count of 0 gives the toolkit's own order back). A combo box with an entry
+// is one stop, its entry (Alt+Down still opens its list); a text field lets
+// Tab move on instead of inserting a tab; and an entry reached by Tab keeps
+// its text unselected, so that a screen reader names the field before
+// anything else (this last one is a setting of the whole program). Nothing
+// for a missing window.
+void window_set_focus_order(ObjectId window, const ObjectId* gadgets, std::int64_t count);
+
+// Ctrl+W and Ctrl+Q make the request the window's close button makes: they
+// post EVENT_CLOSE for the window, which stays until freed. A second call
+// binds nothing more. Nothing for a missing window.
+void window_bind_close_keys(ObjectId window);
+
+// The name under which assistive technology lists the program, at the root
+// of its accessibility tree (the toolkit would show the program name, which
+// may be an application id); null leaves it as it is. The text is copied.
+void window_set_application_name(const WideChar* name);

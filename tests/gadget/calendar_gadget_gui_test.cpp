@@ -16,6 +16,10 @@
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <ctime>
+#include <string>
+
 using namespace tda_test;
 
 namespace {
@@ -176,6 +180,38 @@ TEST_F(CalendarGadget, DayNotesMarkTheirDaysAndShowAsTooltips) {
     EXPECT_TRUE(g_str_has_suffix(tip.c_str(), " <&>")) << tip;
     gtk_calendar_select_month(calendar, 3, 2027); // April: no notes, no marks
     EXPECT_FALSE(gtk_calendar_get_day_is_marked(calendar, 21));
+}
+
+// The selected day names the calendar in LC_TIME's words and order, from
+// the date alone: a zone that skipped the day (Samoa skipped 30 December
+// 2011) has no local midnight for it.
+TEST_F(CalendarGadget, NamesItsDayInOneLocaleCategoryWhateverTheZone) {
+    const struct {
+        const char *time_locale, *zone, *format;
+        int year, month, day;
+        const char* name;
+    } rows[] = {{"C", "UTC", nullptr, 2024, 1, 28, "Sunday January 28 2024"},
+                {"ja_JP.UTF-8", "UTC", nullptr, 2024, 1, 28, "2024年 1月 28日 日曜日"},
+                {"C", "Pacific/Apia", "%A %-d %B %Y", 2011, 12, 30, "Friday 30 December 2011"},
+                {"C", "UTC", "%d.%m.", 2024, 2, 29, "29.02."}};
+    const std::string time_locale = setlocale(LC_TIME, nullptr), zone = g_getenv("TZ") ? g_getenv("TZ") : "";
+    ObjectId id = gadget_calendar_create(AUTO_NUMBER, 10, 10, 250, 200);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.time_locale) + " " + row.zone);
+        ASSERT_NE(setlocale(LC_TIME, row.time_locale), nullptr) << "locale " << row.time_locale << " is missing";
+        g_setenv("TZ", row.zone, TRUE);
+        tzset();
+        gadget_calendar_name_days(id, row.format);
+        gtk_calendar_select_month(GTK_CALENDAR(main_of(id)), row.month - 1, row.year);
+        gtk_calendar_select_day(GTK_CALENDAR(main_of(id)), row.day);
+        EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(main_of(id))), row.name);
+    }
+    setlocale(LC_TIME, time_locale.c_str());
+    if (zone.empty())
+        g_unsetenv("TZ");
+    else
+        g_setenv("TZ", zone.c_str(), TRUE);
+    tzset();
 }
 
 TEST_F(CalendarGadget, HasNoText) {

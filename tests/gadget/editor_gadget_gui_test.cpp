@@ -8,6 +8,7 @@
 #include "runtime/event/event_queue.h"
 #include "runtime/event/event_wait.h"
 #include "runtime/gadget/gadget.h"
+#include "runtime/gadget/gadget_access.h"
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/window/window.h"
 
@@ -206,6 +207,34 @@ TEST_F(EditorGadget, ReadOnlyRejectsTypingButTakesProgramText) {
     click_widget(main_of(id));
     xtest_type("ok");
     EXPECT_EQ(gadget_text_of(id), u"ok");
+}
+
+// The program's calls for a field: single-line keeps the first line, quietly;
+// read-only can be taken back; a focused field with a ring shows it.
+TEST_F(EditorGadget, SingleLineReadOnlyAndFocusRingCalls) {
+    ObjectId id = gadget_editor_create(AUTO_NUMBER, 10, 10, 200, 40);
+    ObjectId ringed = gadget_editor_create(AUTO_NUMBER, 10, 60, 200, 40);
+    gadget_set_text(id, u"first\nsecond");
+    gadget_editor_set_single_line(id);
+    gadget_editor_set_read_only(id, true);
+    EXPECT_EQ(gadget_text_of(id), u"first");
+    EXPECT_EQ(count_events(drain_gadget_events(), EVENT_GADGET, SUBTYPE_CHANGE), 0);
+    GadgetRecord* g = record_of(id);
+    EXPECT_EQ(g->ops->get_attribute(g, EDITOR_SINGLE_LINE), 1);
+    EXPECT_EQ(g->ops->get_attribute(g, EDITOR_READ_ONLY), 1);
+    gadget_editor_set_read_only(id, false);
+    EXPECT_EQ(g->ops->get_attribute(g, EDITOR_READ_ONLY), 0);
+
+    gadget_set_focus_ring(ringed);
+    auto focused_right_edge = [](ObjectId editor) { // away from the caret
+        gadget_set_focus(editor);
+        settle();
+        GtkWidget* view = main_of(editor);
+        return widget_pixel(view, gtk_widget_get_allocated_width(view) - 2, gtk_widget_get_allocated_height(view) / 2);
+    };
+    const Rgb plain = focused_right_edge(id), ring = focused_right_edge(ringed);
+    EXPECT_GT(std::abs(plain.red - ring.red) + std::abs(plain.green - ring.green) + std::abs(plain.blue - ring.blue),
+              60);
 }
 
 TEST_F(EditorGadget, WordWrapDecidesBetweenWrappingAndScrolling) {

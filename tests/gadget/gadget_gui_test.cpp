@@ -11,11 +11,12 @@
 #include "runtime/event/event_wait.h"
 #include "runtime/font/font.h"
 #include "runtime/gadget/gadget.h"
+#include "runtime/gadget/gadget_access.h"
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/gadget/gadget_list.h"
+#include "runtime/gadget/image_gadget.h"
 #include "runtime/gadget/layout_scale.h"
 #include "runtime/window/window.h"
-#include "runtime/gadget/image_gadget.h"
 #include "support/allocation_failure.h"
 #include "support/gadget_kinds_support.h"
 #include "support/gui_support.h"
@@ -306,12 +307,82 @@ TEST_F(Gadget, MissingGadgetsDoNothing) {
         EXPECT_EQ(gadget_width(id), 0);
         EXPECT_EQ(gadget_height(id), 0);
         EXPECT_EQ(gadget_get_font(id), nullptr);
+        gadget_set_access(id, u"x", u"y");
+        gadget_set_tooltip(id, u"x");
+        gadget_set_label_for(id, &id, 1);
+        gadget_announce(id, u"x");
+        gadget_set_focus(id);
+        gadget_set_focus_ring(id);
+        gadget_editor_set_single_line(id);
+        gadget_editor_set_read_only(id, true);
+        gadget_image_set_button(id);
         gadget_release(id == -1 ? 12345 : id);
     }
-    // Slots the kind lacks: a calendar has no text.
+    // Slots the kind lacks: a calendar has no text, and is no editor, label or image.
     ObjectId calendar = gadget_calendar_create(AUTO_NUMBER, 10, 10, 200, 150, 0);
     gadget_set_text(calendar, u"x");
     EXPECT_EQ(gadget_text_of(calendar), u"");
+    gadget_editor_set_single_line(calendar);
+    gadget_editor_set_read_only(calendar, true);
+    gadget_image_set_button(calendar);
+    gadget_set_label_for(calendar, &calendar, 1);
+}
+
+// What a screen reader meets: names on the object that takes the focus (a
+// combo box's entry), a caption's relations and mnemonic, a tooltip, and a
+// text spoken through the focused object's description until the focus left.
+TEST_F(Gadget, AccessNamesLabelsAndAnnouncementsReachTheFocusedObject) {
+    ObjectId combo = gadget_combo_create(AUTO_NUMBER, 10, 10, 120, 30, COMBO_EDITABLE);
+    ObjectId field = gadget_editor_create(AUTO_NUMBER, 10, 50, 120, 30);
+    ObjectId caption = gadget_text_create(AUTO_NUMBER, 150, 10, 80, 20, u"年(_Y)");
+    GtkWidget* entry = gtk_bin_get_child(GTK_BIN(gadget_lookup(combo)->main));
+    AtkObject* entry_access = gtk_widget_get_accessible(entry);
+    gadget_set_access(combo, u"Year", u"Year of the start");
+    gadget_set_access(combo, nullptr, nullptr); // leaves both
+    for (GtkWidget* w : {entry, gadget_lookup(combo)->main}) {
+        EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(w)), "Year");
+        EXPECT_STREQ(atk_object_get_description(gtk_widget_get_accessible(w)), "Year of the start");
+    }
+    const ObjectId targets[] = {combo, 12345, field};
+    gadget_set_label_for(caption, targets, 3);
+    GtkLabel* label = GTK_LABEL(gadget_lookup(caption)->main);
+    EXPECT_STREQ(gtk_label_get_text(label), "年(Y)");
+    EXPECT_EQ(gtk_label_get_mnemonic_widget(label), entry);
+    EXPECT_EQ(gtk_label_get_mnemonic_keyval(label), static_cast<guint>(GDK_KEY_y));
+    // The targets of one relation of `object`: the first one and how many.
+    auto targets_of = [](AtkObject* object, AtkRelationType type, gpointer* first) {
+        AtkRelationSet* set = atk_object_ref_relation_set(object);
+        AtkRelation* relation = atk_relation_set_get_relation_by_type(set, type);
+        const guint n = relation != nullptr ? atk_relation_get_target(relation)->len : 0;
+        *first = n > 0 ? g_ptr_array_index(atk_relation_get_target(relation), 0) : nullptr;
+        g_object_unref(set);
+        return n;
+    };
+    AtkObject* label_access = gtk_widget_get_accessible(GTK_WIDGET(label));
+    gpointer first = nullptr;
+    EXPECT_EQ(targets_of(entry_access, ATK_RELATION_LABELLED_BY, &first), 1u);
+    EXPECT_EQ(first, label_access);
+    // The entry, the combo box and the field.
+    EXPECT_EQ(targets_of(label_access, ATK_RELATION_LABEL_FOR, &first), 3u);
+    gadget_set_tooltip(field, u"tip");
+    gchar* tip = gtk_widget_get_tooltip_text(gadget_lookup(field)->main);
+    EXPECT_STREQ(tip, "tip");
+    g_free(tip);
+
+    AtkObject* field_access = gtk_widget_get_accessible(gadget_lookup(field)->main);
+    atk_object_set_description(field_access, "own");
+    gadget_announce(field, u"Date after: 2024/02/29"); // no focus in the window yet: nothing
+    EXPECT_STREQ(atk_object_get_description(field_access), "own");
+    gadget_set_focus(field);
+    gadget_announce(combo, u"Date after: 2024/02/29");
+    const std::string said = atk_object_get_description(field_access);
+    gadget_announce(combo, u"Date after: 2024/02/29");
+    EXPECT_NE(atk_object_get_description(field_access), said); // said again
+    EXPECT_EQ(said.rfind("Date after: 2024/02/29", 0), 0u);
+    gadget_set_focus(combo);
+    EXPECT_EQ(gtk_window_get_focus(window_handle(window)), entry);
+    ASSERT_TRUE(pump_until("the field's own description back",
+                           [&] { return std::string(atk_object_get_description(field_access)) == "own"; }));
 }
 
 TEST_F(Gadget, ProgramChangesPostNoEvents) {

@@ -10,6 +10,7 @@
 #include "runtime/event/event_queue.h"
 #include "runtime/event/event_wait.h"
 #include "runtime/gadget/gadget.h"
+#include "runtime/gadget/gadget_access.h"
 #include "runtime/gadget/image_gadget.h"
 #include "runtime/image/image.h"
 #include "runtime/window/window.h"
@@ -82,6 +83,29 @@ TEST_F(ImageGadget, OneLeftClickPerClick) {
     ASSERT_EQ(subtypes(events), (std::vector<std::int64_t>{SUBTYPE_LEFT_CLICK}));
     EXPECT_EQ(events[0].object, gadget_);
     EXPECT_EQ(events[0].window, window_);
+}
+
+// Made a button, the image is pressed as any button is: its accessible
+// object's one action "click" and Return on the focused image post a click.
+TEST_F(ImageGadget, AsAButtonItTakesTheFocusAndItsClickActionPostsALeftClick) {
+    AtkObject* access = gtk_widget_get_accessible(box());
+    EXPECT_EQ(atk_action_get_n_actions(ATK_ACTION(access)), 0);
+    EXPECT_FALSE(atk_action_do_action(ATK_ACTION(access), 0));
+    gadget_image_set_button(gadget_);
+    EXPECT_TRUE(gtk_widget_get_can_focus(box()));
+    EXPECT_EQ(atk_object_get_role(access), ATK_ROLE_PUSH_BUTTON);
+    ASSERT_EQ(atk_action_get_n_actions(ATK_ACTION(access)), 1);
+    EXPECT_STREQ(atk_action_get_name(ATK_ACTION(access), 0), "click");
+    EXPECT_FALSE(atk_action_do_action(ATK_ACTION(access), 1));
+    EXPECT_TRUE(atk_action_do_action(ATK_ACTION(access), 0));
+    std::vector<TakenEvent> events = drain_gadget_events();
+    ASSERT_EQ(subtypes(events), (std::vector<std::int64_t>{SUBTYPE_LEFT_CLICK}));
+    EXPECT_EQ(events[0].object, gadget_);
+    gadget_set_focus(gadget_);
+    EXPECT_TRUE(gtk_widget_is_focus(box()));
+    xtest_move(x0_ + 5, y0_ + 5); // keys go where the pointer is
+    xtest_key("Return");
+    EXPECT_EQ(subtypes(drain_gadget_events()), (std::vector<std::int64_t>{SUBTYPE_LEFT_CLICK}));
 }
 
 TEST_F(ImageGadget, DoubleClickPostsLeftClickThenDoubleClick) {

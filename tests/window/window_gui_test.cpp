@@ -273,7 +273,7 @@ TEST_F(Window, RealResizeReportsTheNewInnerSize) {
     EXPECT_GE(count_events(events, EVENT_SIZE), 1);
 }
 
-TEST_F(Window, DeleteEventPostsCloseAndKeepsTheWindow) {
+TEST_F(Window, DeleteEventAndCloseKeysPostCloseAndKeepTheWindow) {
     ObjectId id = window_open(AUTO_NUMBER, 30, 30, 200, 120, u"close", 0);
     ASSERT_TRUE(pump_until("the window to be mapped", [&] { return shown(id); }));
     discard_events();
@@ -286,6 +286,20 @@ TEST_F(Window, DeleteEventPostsCloseAndKeepsTheWindow) {
     EXPECT_EQ(events[0].type, EVENT_CLOSE);
     EXPECT_EQ(events[0].window, id);
     EXPECT_NE(window_handle(id), nullptr);
+    EXPECT_TRUE(shown(id));
+
+    // Ctrl+W and Ctrl+Q make the same request once bound, however often.
+    GObject* keys = G_OBJECT(window_handle(id));
+    EXPECT_FALSE(gtk_accel_groups_activate(keys, GDK_KEY_w, GDK_CONTROL_MASK));
+    window_bind_close_keys(id);
+    window_bind_close_keys(id);
+    window_bind_close_keys(id + 1); // no such window
+    for (guint key : {GDK_KEY_w, GDK_KEY_q}) {
+        EXPECT_TRUE(gtk_accel_groups_activate(keys, key, GDK_CONTROL_MASK));
+        events = drain_events();
+        EXPECT_EQ(count_events(events, EVENT_CLOSE), 1);
+        EXPECT_EQ(events.back().window, id);
+    }
     EXPECT_TRUE(shown(id));
 }
 
@@ -517,6 +531,30 @@ bool framed(ObjectId id) {
     int w = 0, h = 0;
     gtk_window_get_size(window_handle(id), &w, &h);
     return f.height > h;
+}
+
+// Tab moves between the widgets of an active window only.
+TEST_F(WindowManaged, FocusOrderWalksTheGivenGadgetsAndGivesTheProgramItsName) {
+    ObjectId id = window_open(AUTO_NUMBER, 30, 30, 300, 200, u"order", 0);
+    GtkWindow* window = window_handle(id);
+    ASSERT_TRUE(pump_until("the window to be active", [&] { return gtk_window_is_active(window); }));
+    ObjectId field = gadget_editor_create(AUTO_NUMBER, 10, 10, 100, 30);
+    ObjectId combo = gadget_combo_create(AUTO_NUMBER, 10, 50, 100, 30, COMBO_EDITABLE);
+    ObjectId button = gadget_button_create(AUTO_NUMBER, 10, 90, 100, 30, u"b");
+    const ObjectId order[] = {button, 12345, combo, field};
+    window_set_focus_order(id, order, 4);
+    window_set_focus_order(id + 1, order, 4); // no such window
+    GtkWidget* entry = gtk_bin_get_child(GTK_BIN(gadget_lookup(combo)->main));
+    gtk_widget_grab_focus(gadget_lookup(button)->main);
+    // One stop per gadget, the combo box's at its entry; Tab leaves the field.
+    for (GtkWidget* next : {entry, gadget_lookup(field)->main, gadget_lookup(button)->main}) {
+        gtk_bindings_activate(G_OBJECT(window), GDK_KEY_Tab, static_cast<GdkModifierType>(0));
+        EXPECT_EQ(gtk_window_get_focus(window), next);
+    }
+    EXPECT_FALSE(gtk_text_view_get_accepts_tab(GTK_TEXT_VIEW(gadget_lookup(field)->main)));
+
+    window_set_application_name(u"Named 日付");
+    EXPECT_STREQ(atk_object_get_name(atk_get_root()), "Named 日付");
 }
 
 TEST_F(WindowManaged, CalculatorFlagsGiveAFixedCentredDecoratedWindow) {

@@ -166,4 +166,28 @@ check(count.get_description() == "Number of days to add to the start date",
       f'"Days after" has its own description back once left (has {count.get_description()!r})')
 listener.deregister("object:property-change:accessible-description")
 
+# The logo is pressed as any button is: its one action, "click", opens the
+# about box, whose OK button closes it again.
+logo = found.get((R.PUSH_BUTTON, "About TovamiDaysAfter"))
+actions = [Atspi.Action.get_action_name(logo, i) for i in range(Atspi.Action.get_n_actions(logo))] if logo else []
+check(actions == ["click"], f'the logo has the one action "click" (has {actions!r})')
+
+
+def about_boxes(seconds, wanted):
+    deadline = time.monotonic() + seconds
+    while True:
+        boxes = [n for n in walk(app, []) if n.get_role() in (R.ALERT, R.DIALOG)]
+        if bool(boxes) == wanted or time.monotonic() > deadline:
+            return boxes
+        time.sleep(0.1)
+
+
+if actions == ["click"]:
+    Atspi.Action.do_action(logo, 0)
+    boxes = about_boxes(5, True)
+    check(bool(boxes), '"click" on the logo opened the about box')
+    for ok in [n for box in boxes for n in walk(box, []) if n.get_role() == R.PUSH_BUTTON][:1]:
+        Atspi.Action.do_action(ok, 0)
+    check(not about_boxes(5, False), "the about box closed with its OK button")
+
 sys.exit(1 if failures else 0)

@@ -345,9 +345,9 @@ TEST_F(Keyboard, ArrowsPagesHomeAndEndMoveTheCalendarsDay) {
                   static_cast<guint>(row.year * 10000 + row.month * 100 + row.day));
     }
     g_log_set_always_fatal(fatal);
-    // The calendar names the day it moved to.
+    // The calendar names the day it moved to, in the words and order of LC_TIME (C or English).
     EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(widget_of(date_calendar))),
-                 "Friday 31 December 9999");
+                 "Friday December 31 9999");
 }
 
 } // namespace
