@@ -17,9 +17,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/window_wait.sh"
 wm_start || fail "no window manager"
 trap '[ -n "$wm_pid" ] && kill $wm_pid 2>/dev/null' EXIT
 
-# Starts the program and sets pid and wid once its window is shown.
+# Starts the program and sets pid and wid once its window is shown. Its stdout
+# is closed, every GLib message on: none may go into the display connection.
 start_program() {
-    "$exe" "$@" &
+    G_MESSAGES_DEBUG=all "$exe" "$@" >&- &
     pid=$!
     wid=$(window_wait '^TovamiDaysAfter$' 10 $pid) || fail "no window titled TovamiDaysAfter"
     # Framed and placed: the window manager has set the frame's extents.
@@ -67,33 +68,20 @@ for keys in ctrl+w ctrl+q; do
     xdotool key "$keys"
     expect_ended "$keys" "xdotool key $keys"
 done
-# The main window, the client leader and the about box (a click on the small
-# logo) carry the application id as their class, or the user's --name and --class.
+# The window, its client leader and the about box (a click on the small logo,
+# again until the logo is there) carry the application id as their class, or
+# the user's --name and --class.
 for given in "" "--class FooClass --name fooname"; do
     start_program $given
-    # The window maps before its gadgets are made: a click that early finds no logo.
-    for i in $(seq 5); do
-        xdotool mousemove --window "$wid" 710 335 click 1
-        about=$(window_wait '合同会社' 3 $pid 2>/dev/null) && break
-    done
-    [ -n "$about" ] || fail "no about box ($given)"
-    class='"com.example.TovamiDaysAfter", "com.example.TovamiDaysAfter"'
-    [ -n "$given" ] && class='"fooname", "FooClass"'
+    for i in 1 2 3 4 5; do xdotool mousemove --window "$wid" 710 335 click 1; about=$(window_wait 合同会社 3 $pid) && break; done
+    class='"com.example.TovamiDaysAfter", "com.example.TovamiDaysAfter"' && [ -n "$given" ] && class='"fooname", "FooClass"'
     for w in "$wid" "$(xprop -id "$wid" WM_CLIENT_LEADER | awk '{print $NF}')" "$about"; do
-        [ "$(xprop -id "$w" WM_CLASS)" = "WM_CLASS(STRING) = $class" ] || fail "$given: $w: $(xprop -id "$w" WM_CLASS)"
+        [ "$(xprop -id "$w" WM_CLASS)" = "WM_CLASS(STRING) = $class" ] || fail "$given: window '$w': $(xprop -id "$w" WM_CLASS)"
     done
     xdotool windowactivate --sync "$about" key Return
-    for i in $(seq 50); do xdotool search --onlyvisible --name '合同会社' >/dev/null || break; sleep 0.1; done
     wmctrl -i -c "$wid"
     expect_ended "the close request" "wmctrl -i -c $wid"
 done
-
-# A closed stdout with every GLib message on: the window still shows (the
-# messages do not go into the display connection).
-G_MESSAGES_DEBUG=all "$exe" >&- & pid=$!
-wid=$(window_wait '^TovamiDaysAfter$' 10 $pid) || fail "no window with stdout closed"
-wmctrl -i -c "$wid"
-expect_ended "the close request" "wmctrl -i -c $wid"
 
 # A display that goes away under the window: one line naming it, status 1.
 tmp=$(mktemp -d); Xvfb -displayfd 5 5>"$tmp/n" >/dev/null 2>&1 & xpid=$!
@@ -108,4 +96,4 @@ wait $pid; status=$?
 [ $status = 1 ] && [ "$(cat "$tmp/err")" = "tovamidaysafter: lost the connection to the display :$(cat "$tmp/n")" ] ||
     fail "status $status after the display went away, stderr: $(cat "$tmp/err")"
 rm -rf "$tmp"
-echo "ok: window checked; the close request, Ctrl+W and Ctrl+Q each end it with exit status 0; the classes, given or not; a closed stdout; a lost display"
+echo "ok: window checked; the close request, Ctrl+W and Ctrl+Q each end it with exit status 0; the classes, given or not; stdout closed; a lost display"

@@ -3,9 +3,8 @@
 // on stderr and reports failure, so nothing meant for a lost gadget lands on
 // the before button, whose number 0 is also the failure value.
 #include "app_test_support.h"
-#include "support/allocation_failure.h"
-
 #include "runtime/core/runtime_start.h"
+#include "support/allocation_failure.h"
 
 #include <gtest/gtest.h>
 
