@@ -3,6 +3,8 @@
 // gadget_access.h).
 #include "runtime/gadget/gadget_access.h"
 
+#include "runtime/gadget/editor_centring.h"
+
 #include "runtime/core/utf_convert.h"
 #include "runtime/gadget/gadget.h"
 #include "runtime/gadget/gadget_kinds.h"
@@ -228,6 +230,7 @@ void gadget_editor_set_single_line(ObjectId editor) {
     GadgetLockGuard lock;
     EventSuppressGuard quiet; // cutting a present second line is the program's change
     g->ops->set_attribute(g, EDITOR_SINGLE_LINE, 1);
+    editor_centre_line(g->main);
 }
 
 void gadget_editor_set_read_only(ObjectId editor, bool read_only) {
