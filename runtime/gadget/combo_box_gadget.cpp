@@ -5,6 +5,7 @@
 // SUBTYPE_LOST_FOCUS.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
+#include "runtime/gadget/field_text.h"
 #include "runtime/gadget/gadget.h"
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/gadget/kind_text_result.h"
@@ -28,15 +29,25 @@ struct ListModelRecord {
     GList* column_map;         // model column of each text column: {1}
 };
 
-constexpr gint COLUMN_DATA = 0;   // G_TYPE_POINTER: item data
-constexpr gint COLUMN_TEXT = 1;   // G_TYPE_STRING: item text (UTF-8)
-constexpr gint COLUMN_IMAGE = 2;  // GDK_TYPE_PIXBUF: item image
+constexpr gint COLUMN_DATA = 0;  // G_TYPE_POINTER: item data
+constexpr gint COLUMN_TEXT = 1;  // G_TYPE_STRING: item text (UTF-8)
+constexpr gint COLUMN_IMAGE = 2; // GDK_TYPE_PIXBUF: item image
 
-std::int32_t combo_flags(const GadgetRecord* g) { return static_cast<std::int32_t>(g->data1); }
-GtkComboBox* combo_box(const GadgetRecord* g) { return GTK_COMBO_BOX(g->main); }
-GtkEntry* combo_entry(const GadgetRecord* g) { return reinterpret_cast<GtkEntry*>(g->data2); }
-ListModelRecord* combo_model(const GadgetRecord* g) { return reinterpret_cast<ListModelRecord*>(g->data3); }
-GtkTreeModel* combo_tree(const GadgetRecord* g) { return GTK_TREE_MODEL(combo_model(g)->store); }
+std::int32_t combo_flags(const GadgetRecord* g) {
+    return static_cast<std::int32_t>(g->data1);
+}
+GtkComboBox* combo_box(const GadgetRecord* g) {
+    return GTK_COMBO_BOX(g->main);
+}
+GtkEntry* combo_entry(const GadgetRecord* g) {
+    return reinterpret_cast<GtkEntry*>(g->data2);
+}
+ListModelRecord* combo_model(const GadgetRecord* g) {
+    return reinterpret_cast<ListModelRecord*>(g->data3);
+}
+GtkTreeModel* combo_tree(const GadgetRecord* g) {
+    return GTK_TREE_MODEL(combo_model(g)->store);
+}
 
 // Owns a g_malloc'd text for the length of a scope.
 struct GText {
@@ -78,7 +89,8 @@ bool combo_item(const GadgetRecord* g, std::int64_t n, GtkTreeIter* iter) {
     if (n < 0 || n > G_MAXINT) {
         return false;
     }
-    return gtk_tree_model_iter_nth_child(combo_tree(g), iter, nullptr, static_cast<gint>(n)) != FALSE;
+    return gtk_tree_model_iter_nth_child(combo_tree(g), iter, nullptr, static_cast<gint>(n)) !=
+           FALSE;
 }
 
 void combo_focus(GadgetRecord* g) {
@@ -96,7 +108,9 @@ void combo_free(GadgetRecord* g) {
     g->data3 = 0;
 }
 
-std::int64_t combo_get_state(GadgetRecord* g) { return gtk_combo_box_get_active(combo_box(g)); }
+std::int64_t combo_get_state(GadgetRecord* g) {
+    return gtk_combo_box_get_active(combo_box(g));
+}
 
 void combo_set_state(GadgetRecord* g, std::int64_t state) {
     // Indices the toolkit cannot hold clear the selection like -1.
@@ -104,7 +118,8 @@ void combo_set_state(GadgetRecord* g, std::int64_t state) {
     gtk_combo_box_set_active(combo_box(g), index);
 }
 
-WideChar* combo_get_item_text(GadgetRecord* g, std::int64_t n, std::int32_t column, std::int64_t at) {
+WideChar* combo_get_item_text(GadgetRecord* g, std::int64_t n, std::int32_t column,
+                              std::int64_t at) {
     GtkTreeIter iter;
     if (column != 0 || !combo_item(g, n, &iter)) {
         return kind_text_result("", at);
@@ -149,7 +164,8 @@ void combo_set_text(GadgetRecord* g, const char* utf8) {
 }
 
 // Inserts an item at `position` (negative or past the end: appended).
-std::int64_t combo_add_item(GadgetRecord* g, std::int64_t position, const char* utf8, GdkPixbuf* image) {
+std::int64_t combo_add_item(GadgetRecord* g, std::int64_t position, const char* utf8,
+                            GdkPixbuf* image) {
     GText text{combo_case_text(g, utf8)};
     GtkListStore* store = combo_model(g)->store;
     if (position < 0 || position > G_MAXINT) {
@@ -178,7 +194,9 @@ void combo_clear_items(GadgetRecord* g) {
     }
 }
 
-std::int64_t combo_count_items(GadgetRecord* g) { return gtk_tree_model_iter_n_children(combo_tree(g), nullptr); }
+std::int64_t combo_count_items(GadgetRecord* g) {
+    return gtk_tree_model_iter_n_children(combo_tree(g), nullptr);
+}
 
 void combo_set_item_text(GadgetRecord* g, std::int64_t n, const char* utf8, std::int32_t column) {
     GtkTreeIter iter;
@@ -220,13 +238,16 @@ void combo_set_item_image(GadgetRecord* g, std::int64_t n, GdkPixbuf* image) {
 
 void combo_set_font(GadgetRecord* g, PangoFontDescription* font) {
     gadget_widget_set_font(g->main, font);
-    g_object_set(G_OBJECT(reinterpret_cast<GtkCellRenderer*>(g->data4)), "font-desc", font, nullptr);
+    g_object_set(G_OBJECT(reinterpret_cast<GtkCellRenderer*>(g->data4)), "font-desc", font,
+                 nullptr);
     if (GtkEntry* entry = combo_entry(g)) {
         gadget_widget_set_font(GTK_WIDGET(entry), font);
     }
 }
 
-PangoFontDescription* combo_get_font(GadgetRecord* g) { return gadget_widget_get_font(g->main); }
+PangoFontDescription* combo_get_font(GadgetRecord* g) {
+    return gadget_widget_get_font(g->main);
+}
 
 const GadgetOps* combo_ops() {
     static const GadgetOps ops = [] {
@@ -263,8 +284,8 @@ void on_combo_changed(GtkComboBox* combo, gpointer data) noexcept {
 // "insert-text" filter of the entry: inserts the typed text case-mapped
 // instead of as typed. The handler blocks itself around its own insertion,
 // which still passes through any other filter connected to the entry.
-void combo_filter_insert(GtkEditable* editable, const gchar* text, gint length, gpointer position, gpointer filter,
-                         bool to_upper) {
+void combo_filter_insert(GtkEditable* editable, const gchar* text, gint length, gpointer position,
+                         gpointer filter, bool to_upper) {
     const std::size_t count = length >= 0 ? static_cast<std::size_t>(length) : std::strlen(text);
     gchar* mapped = static_cast<gchar*>(g_malloc(count + 1));
     std::memcpy(mapped, text, count);
@@ -272,20 +293,41 @@ void combo_filter_insert(GtkEditable* editable, const gchar* text, gint length, 
     case_map_bytes(mapped, count, to_upper);
     const auto match = static_cast<GSignalMatchType>(G_SIGNAL_MATCH_FUNC | G_SIGNAL_MATCH_DATA);
     g_signal_handlers_block_matched(editable, match, 0, 0, nullptr, filter, nullptr);
-    gtk_editable_insert_text(editable, mapped, static_cast<gint>(count), static_cast<gint*>(position));
+    gtk_editable_insert_text(editable, mapped, static_cast<gint>(count),
+                             static_cast<gint*>(position));
     g_signal_handlers_unblock_matched(editable, match, 0, 0, nullptr, filter, nullptr);
     g_signal_stop_emission_by_name(editable, "insert-text");
     g_free(mapped);
 }
 
+// "insert-text" filter of the entry, connected before the case filters: a
+// text is inserted only up to its first line or paragraph separator and as
+// far as the entry has room (field_text_keep). The kept part is inserted in
+// its place, passing through every filter again, and the original insertion
+// is stopped.
+void on_entry_insert_line(GtkEditable* editable, gchar* text, gint length, gpointer position,
+                          gpointer /*data*/) noexcept {
+    if (text == nullptr) return;
+    const std::size_t whole = length < 0 ? std::strlen(text) : static_cast<std::size_t>(length);
+    const std::size_t keep =
+        field_text_keep(text, whole, gtk_entry_get_text_length(GTK_ENTRY(editable)));
+    if (keep == whole) return;
+    g_signal_stop_emission_by_name(editable, "insert-text");
+    if (keep > 0)
+        gtk_editable_insert_text(editable, text, static_cast<gint>(keep),
+                                 static_cast<gint*>(position));
+}
+
 void on_entry_insert_lower(GtkEditable* editable, gchar* text, gint length, gpointer position,
                            gpointer /*data*/) noexcept {
-    combo_filter_insert(editable, text, length, position, reinterpret_cast<gpointer>(on_entry_insert_lower), false);
+    combo_filter_insert(editable, text, length, position,
+                        reinterpret_cast<gpointer>(on_entry_insert_lower), false);
 }
 
 void on_entry_insert_upper(GtkEditable* editable, gchar* text, gint length, gpointer position,
                            gpointer /*data*/) noexcept {
-    combo_filter_insert(editable, text, length, position, reinterpret_cast<gpointer>(on_entry_insert_upper), true);
+    combo_filter_insert(editable, text, length, position,
+                        reinterpret_cast<gpointer>(on_entry_insert_upper), true);
 }
 
 // What combo_finish needs besides the record.
@@ -316,6 +358,7 @@ bool combo_finish(GadgetRecord* g, ObjectId id, void* context) {
         gtk_entry_set_width_chars(GTK_ENTRY(entry), 0);
         g->data2 = reinterpret_cast<std::intptr_t>(entry);
         g_object_set_data(G_OBJECT(entry), GADGET_KEY_ID, GADGET_ID_DATA(id + 1));
+        g_signal_connect(entry, "insert-text", G_CALLBACK(on_entry_insert_line), nullptr);
         if ((order->flags & COMBO_LOWER_CASE) != 0) {
             g_signal_connect(entry, "insert-text", G_CALLBACK(on_entry_insert_lower), nullptr);
         }
@@ -352,7 +395,7 @@ ObjectId gadget_combo_create(ObjectId number, std::int32_t x, std::int32_t y, st
     if (store != nullptr) {
         combo = editable ? gtk_combo_box_new_with_model_and_entry(GTK_TREE_MODEL(store))
                          : gtk_combo_box_new_with_model(GTK_TREE_MODEL(store));
-        g_object_unref(store);  // the combo box holds the only reference now
+        g_object_unref(store); // the combo box holds the only reference now
     }
     if (combo == nullptr) {
         g_object_ref_sink(box);

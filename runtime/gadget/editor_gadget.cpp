@@ -3,6 +3,7 @@
 // post SUBTYPE_CHANGE; focus changes post SUBTYPE_FOCUS / SUBTYPE_LOST_FOCUS.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
+#include "runtime/gadget/field_text.h"
 #include "runtime/gadget/gadget.h"
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/gadget/kind_text_result.h"
@@ -10,13 +11,19 @@
 #include "runtime/event/event_queue.h"
 #include "runtime/event/event_wait.h"
 
-#include <gtk/gtk.h>
 #include <gtk/gtk-a11y.h>
+#include <gtk/gtk.h>
+
+#include <cstring>
 
 namespace {
 
-GtkTextView* editor_view(const GadgetRecord* g) { return GTK_TEXT_VIEW(g->main); }
-GtkTextBuffer* editor_buffer(const GadgetRecord* g) { return gtk_text_view_get_buffer(editor_view(g)); }
+GtkTextView* editor_view(const GadgetRecord* g) {
+    return GTK_TEXT_VIEW(g->main);
+}
+GtkTextBuffer* editor_buffer(const GadgetRecord* g) {
+    return gtk_text_view_get_buffer(editor_view(g));
+}
 
 // Owns a g_malloc'd text for the length of a scope.
 struct GText {
@@ -41,7 +48,8 @@ void editor_set_text(GadgetRecord* g, const char* utf8) {
 // text; a position of -1 (or any negative one) or at or past the last line
 // appends the text after a line break; otherwise the text and a line break
 // go in front of that line.
-std::int64_t editor_add_item(GadgetRecord* g, std::int64_t position, const char* utf8, GdkPixbuf* /*image*/) {
+std::int64_t editor_add_item(GadgetRecord* g, std::int64_t position, const char* utf8,
+                             GdkPixbuf* /*image*/) {
     GtkTextBuffer* buffer = editor_buffer(g);
     const char* text = utf8 != nullptr ? utf8 : "";
     const gint lines = gtk_text_buffer_get_line_count(buffer);
@@ -61,7 +69,7 @@ std::int64_t editor_add_item(GadgetRecord* g, std::int64_t position, const char*
         return 0;
     }
     gtk_text_buffer_get_iter_at_line(buffer, &iter, static_cast<gint>(position));
-    gtk_text_buffer_insert(buffer, &iter, text, -1);  // iter ends after the inserted text
+    gtk_text_buffer_insert(buffer, &iter, text, -1); // iter ends after the inserted text
     gtk_text_buffer_insert(buffer, &iter, "\n", -1);
     return 0;
 }
@@ -72,7 +80,8 @@ bool editor_has_line(GtkTextBuffer* buffer, std::int64_t n) {
 }
 
 // Start and end (before the line break) of line n, which must exist.
-void editor_line_bounds(GtkTextBuffer* buffer, std::int64_t n, GtkTextIter* start, GtkTextIter* end) {
+void editor_line_bounds(GtkTextBuffer* buffer, std::int64_t n, GtkTextIter* start,
+                        GtkTextIter* end) {
     gtk_text_buffer_get_iter_at_line(buffer, start, static_cast<gint>(n));
     *end = *start;
     if (!gtk_text_iter_ends_line(end)) {
@@ -80,7 +89,9 @@ void editor_line_bounds(GtkTextBuffer* buffer, std::int64_t n, GtkTextIter* star
     }
 }
 
-void editor_clear_items(GadgetRecord* g) { editor_set_text(g, ""); }
+void editor_clear_items(GadgetRecord* g) {
+    editor_set_text(g, "");
+}
 
 std::int64_t editor_count_items(GadgetRecord* g) {
     GtkTextBuffer* buffer = editor_buffer(g);
@@ -90,7 +101,8 @@ std::int64_t editor_count_items(GadgetRecord* g) {
     return gtk_text_buffer_get_line_count(buffer);
 }
 
-WideChar* editor_get_item_text(GadgetRecord* g, std::int64_t n, std::int32_t /*column*/, std::int64_t at) {
+WideChar* editor_get_item_text(GadgetRecord* g, std::int64_t n, std::int32_t /*column*/,
+                               std::int64_t at) {
     GtkTextBuffer* buffer = editor_buffer(g);
     if (!editor_has_line(buffer, n)) {
         return kind_text_result("", at);
@@ -102,7 +114,8 @@ WideChar* editor_get_item_text(GadgetRecord* g, std::int64_t n, std::int32_t /*c
     return kind_text_result(text.text, at);
 }
 
-void editor_set_item_text(GadgetRecord* g, std::int64_t n, const char* utf8, std::int32_t /*column*/) {
+void editor_set_item_text(GadgetRecord* g, std::int64_t n, const char* utf8,
+                          std::int32_t /*column*/) {
     GtkTextBuffer* buffer = editor_buffer(g);
     if (!editor_has_line(buffer, n)) {
         return;
@@ -110,7 +123,7 @@ void editor_set_item_text(GadgetRecord* g, std::int64_t n, const char* utf8, std
     GtkTextIter start;
     GtkTextIter end;
     editor_line_bounds(buffer, n, &start, &end);
-    gtk_text_buffer_delete(buffer, &start, &end);  // start now marks the emptied line
+    gtk_text_buffer_delete(buffer, &start, &end); // start now marks the emptied line
     gtk_text_buffer_insert(buffer, &start, utf8 != nullptr ? utf8 : "", -1);
 }
 
@@ -126,7 +139,7 @@ void editor_remove_item(GadgetRecord* g, std::int64_t n) {
     GtkTextIter end;
     if (n == last) {
         editor_line_bounds(buffer, n, &start, &end);
-        gtk_text_iter_backward_char(&start);  // stays put on the first line
+        gtk_text_iter_backward_char(&start); // stays put on the first line
     } else {
         gtk_text_buffer_get_iter_at_line(buffer, &start, static_cast<gint>(n));
         gtk_text_buffer_get_iter_at_line(buffer, &end, static_cast<gint>(n + 1));
@@ -137,21 +150,20 @@ void editor_remove_item(GadgetRecord* g, std::int64_t n) {
 // Data key on the view of a single-line editor (any non-null value).
 constexpr const char* EDITOR_KEY_SINGLE_LINE = "tda_single_line";
 
-bool is_line_break(char c) { return c == '\n' || c == '\r'; }
-
 // Buffer "insert-text" of a single-line editor (user data: unused): a text
-// holding a line break is inserted only up to it. The cut text is inserted
-// in its place (emitting this signal again, now without a break) and the
-// original insertion is stopped; `location` ends after the inserted text, as
-// the default handler leaves it.
+// is inserted only up to its first line or paragraph separator and as far as
+// the field has room (field_text_keep). The kept part is inserted in its
+// place (emitting this signal again, now taken whole) and the original
+// insertion is stopped; `location` ends after the inserted text, as the
+// default handler leaves it.
 void on_single_line_insert(GtkTextBuffer* buffer, GtkTextIter* location, gchar* text, gint length,
                            gpointer) noexcept {
     if (text == nullptr) return;
-    gint cut = 0;
-    while ((length < 0 ? text[cut] != '\0' : cut < length) && !is_line_break(text[cut])) ++cut;
-    if (length < 0 ? text[cut] == '\0' : cut == length) return;
+    const std::size_t whole = length < 0 ? std::strlen(text) : static_cast<std::size_t>(length);
+    const std::size_t keep = field_text_keep(text, whole, gtk_text_buffer_get_char_count(buffer));
+    if (keep == whole) return;
     g_signal_stop_emission_by_name(buffer, "insert-text");
-    if (cut > 0) gtk_text_buffer_insert(buffer, location, text, cut);
+    if (keep > 0) gtk_text_buffer_insert(buffer, location, text, static_cast<gint>(keep));
 }
 
 // "key-press-event" of a single-line editor's view (user data: id + 1):
@@ -168,19 +180,21 @@ gboolean on_single_line_key(GtkWidget* view, GdkEventKey* event, gpointer data) 
 }
 
 // Makes the editor single-line once: connects the two handlers above and
-// cuts its present text at the first line break.
+// cuts its present text as the insert filter would.
 void editor_make_single_line(GadgetRecord* g) {
     GtkTextView* view = editor_view(g);
     if (g_object_get_data(G_OBJECT(view), EDITOR_KEY_SINGLE_LINE) != nullptr) return;
     g_object_set_data(G_OBJECT(view), EDITOR_KEY_SINGLE_LINE, view);
     GtkTextBuffer* buffer = editor_buffer(g);
-    if (gtk_text_buffer_get_line_count(buffer) > 1) {
-        GtkTextIter first_start;
-        GtkTextIter first_end;
-        GtkTextIter end;
-        editor_line_bounds(buffer, 0, &first_start, &first_end);
-        gtk_text_buffer_get_end_iter(buffer, &end);
-        gtk_text_buffer_delete(buffer, &first_end, &end);
+    GtkTextIter start;
+    GtkTextIter end;
+    gtk_text_buffer_get_bounds(buffer, &start, &end);
+    GText text{gtk_text_buffer_get_text(buffer, &start, &end, TRUE)};
+    const std::size_t keep = field_text_keep(text.text, std::strlen(text.text), 0);
+    if (text.text[keep] != '\0') {
+        gtk_text_buffer_get_iter_at_offset(buffer, &start,
+                                           static_cast<gint>(g_utf8_strlen(text.text, keep)));
+        gtk_text_buffer_delete(buffer, &start, &end);
     }
     g_signal_connect(buffer, "insert-text", G_CALLBACK(on_single_line_insert), nullptr);
     gpointer id_plus_one = g_object_get_data(G_OBJECT(view), GADGET_KEY_ID);
@@ -201,13 +215,15 @@ AtkStateSet* editor_view_states(AtkObject* accessible) noexcept {
         atk_state_set_remove_state(states, ATK_STATE_MULTI_LINE);
         atk_state_set_add_state(states, ATK_STATE_SINGLE_LINE);
     }
-    if (!gtk_text_view_get_editable(GTK_TEXT_VIEW(view))) atk_state_set_add_state(states, ATK_STATE_READ_ONLY);
+    if (!gtk_text_view_get_editable(GTK_TEXT_VIEW(view)))
+        atk_state_set_add_state(states, ATK_STATE_READ_ONLY);
     atk_state_set_add_state(states, ATK_STATE_SELECTABLE_TEXT);
     return states;
 }
 
 void install_editor_view_states() {
-    auto* access_class = static_cast<AtkObjectClass*>(g_type_class_ref(GTK_TYPE_TEXT_VIEW_ACCESSIBLE));
+    auto* access_class =
+        static_cast<AtkObjectClass*>(g_type_class_ref(GTK_TYPE_TEXT_VIEW_ACCESSIBLE));
     if (access_class == nullptr || access_class->ref_state_set == editor_view_states) return;
     toolkit_view_states = access_class->ref_state_set;
     access_class->ref_state_set = editor_view_states; // the class reference is kept for good
@@ -226,7 +242,8 @@ std::int64_t editor_get_attribute(GadgetRecord* g, std::int32_t code) {
     case EDITOR_WORD_WRAP:
         return gtk_text_view_get_wrap_mode(editor_view(g)) == GTK_WRAP_WORD ? 1 : 0;
     case EDITOR_SINGLE_LINE:
-        return g_object_get_data(G_OBJECT(editor_view(g)), EDITOR_KEY_SINGLE_LINE) != nullptr ? 1 : 0;
+        return g_object_get_data(G_OBJECT(editor_view(g)), EDITOR_KEY_SINGLE_LINE) != nullptr ? 1
+                                                                                              : 0;
     default:
         return 0;
     }
@@ -253,15 +270,21 @@ void editor_set_attribute(GadgetRecord* g, std::int32_t code, std::int64_t value
     }
 }
 
-void editor_set_font(GadgetRecord* g, PangoFontDescription* font) { gadget_widget_set_font(g->main, font); }
+void editor_set_font(GadgetRecord* g, PangoFontDescription* font) {
+    gadget_widget_set_font(g->main, font);
+}
 
-PangoFontDescription* editor_get_font(GadgetRecord* g) { return gadget_widget_get_font(g->main); }
+PangoFontDescription* editor_get_font(GadgetRecord* g) {
+    return gadget_widget_get_font(g->main);
+}
 
 void editor_set_color(GadgetRecord* g, std::int32_t selector, std::int32_t colour) {
     gadget_apply_color(g, g->main, selector, colour);
 }
 
-std::int64_t editor_get_color(GadgetRecord* g, std::int32_t selector) { return gadget_stored_color(g, selector); }
+std::int64_t editor_get_color(GadgetRecord* g, std::int32_t selector) {
+    return gadget_stored_color(g, selector);
+}
 
 const GadgetOps* editor_ops() {
     static const GadgetOps ops = [] {
@@ -294,9 +317,10 @@ void on_editor_changed(GtkTextBuffer* /*buffer*/, gpointer view) noexcept {
     if (event_peek_type() == EVENT_CLOSE) {
         return;
     }
-    const std::intptr_t stored = reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(view), "tda_id"));
+    const std::intptr_t stored =
+        reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(view), "tda_id"));
     if (stored == 0) {
-        return;  // not registered (or already gone)
+        return; // not registered (or already gone)
     }
     gadget_post_event(GTK_WIDGET(view), static_cast<ObjectId>(stored - 1), SUBTYPE_CHANGE);
 }
@@ -322,7 +346,8 @@ void keep_requested_height(GtkWidget* scroller) noexcept {
     }
     GtkWidget* bar = gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(scroller));
     if (bar != nullptr)
-        gtk_style_context_add_provider(gtk_widget_get_style_context(bar), GTK_STYLE_PROVIDER(short_scrollbar),
+        gtk_style_context_add_provider(gtk_widget_get_style_context(bar),
+                                       GTK_STYLE_PROVIDER(short_scrollbar),
                                        GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 }
 
@@ -346,8 +371,8 @@ bool editor_finish(GadgetRecord* g, ObjectId id, void* context) {
     }
     // The change handler reads the id from the view's "tda_id", which exists
     // only once the gadget is registered; nothing changes the text before.
-    g_signal_connect(gtk_text_view_get_buffer(GTK_TEXT_VIEW(g->main)), "changed", G_CALLBACK(on_editor_changed),
-                     g->main);
+    g_signal_connect(gtk_text_view_get_buffer(GTK_TEXT_VIEW(g->main)), "changed",
+                     G_CALLBACK(on_editor_changed), g->main);
     gadget_connect_focus_handlers(g->main, id);
     return true;
 }
@@ -364,7 +389,8 @@ ObjectId gadget_editor_create(ObjectId number, std::int32_t x, std::int32_t y, s
         return 0;
     }
     GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_AUTOMATIC,
+                                   GTK_POLICY_AUTOMATIC);
     gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_ETCHED_IN);
     gtk_container_add(GTK_CONTAINER(scroller), view);
     keep_requested_height(scroller);

@@ -15,20 +15,20 @@ typedef struct _GtkAccelGroup GtkAccelGroup;
 constexpr int WINDOW_MAP_WAIT_MS = 5000;
 
 // Flags of window_open, combined by addition.
-constexpr std::uint32_t WINDOW_INVISIBLE = 1;          // not shown
-constexpr std::uint32_t WINDOW_RESIZABLE = 2;          // resizable, resize border
-constexpr std::uint32_t WINDOW_WITH_MENU = 4;          // window-menu decoration
-constexpr std::uint32_t WINDOW_WITH_TITLE = 8;         // default: title and border
-constexpr std::uint32_t WINDOW_WITH_MAXIMIZE = 16;     // resizable, maximize button
-constexpr std::uint32_t WINDOW_WITH_MINIMIZE = 32;     // minimize button
-constexpr std::uint32_t WINDOW_CENTER_ON_SCREEN = 64;  // centred on the screen
-constexpr std::uint32_t WINDOW_NO_DECORATIONS = 128;   // no decorations at all
-constexpr std::uint32_t WINDOW_CENTER_ON_PARENT = 256; // centred over the parent
-constexpr std::uint32_t WINDOW_START_MAXIMIZED = 512;  // opened maximized
-constexpr std::uint32_t WINDOW_START_MINIMIZED = 1024; // opened minimized
-constexpr std::uint32_t WINDOW_UTILITY = 2048;         // utility window (drops 16, 32, 512, 1024)
+constexpr std::uint32_t WINDOW_INVISIBLE = 1;            // not shown
+constexpr std::uint32_t WINDOW_RESIZABLE = 2;            // resizable, resize border
+constexpr std::uint32_t WINDOW_WITH_MENU = 4;            // window-menu decoration
+constexpr std::uint32_t WINDOW_WITH_TITLE = 8;           // default: title and border
+constexpr std::uint32_t WINDOW_WITH_MAXIMIZE = 16;       // resizable, maximize button
+constexpr std::uint32_t WINDOW_WITH_MINIMIZE = 32;       // minimize button
+constexpr std::uint32_t WINDOW_CENTER_ON_SCREEN = 64;    // centred on the screen
+constexpr std::uint32_t WINDOW_NO_DECORATIONS = 128;     // no decorations at all
+constexpr std::uint32_t WINDOW_CENTER_ON_PARENT = 256;   // centred over the parent
+constexpr std::uint32_t WINDOW_START_MAXIMIZED = 512;    // opened maximized
+constexpr std::uint32_t WINDOW_START_MINIMIZED = 1024;   // opened minimized
+constexpr std::uint32_t WINDOW_UTILITY = 2048;           // utility window (drops 16, 32, 512, 1024)
 constexpr std::uint32_t WINDOW_KEEP_CURRENT_LIST = 4096; // does not become the current gadget list
-constexpr std::uint32_t WINDOW_NO_FOCUS = 8192;        // shown without taking the focus
+constexpr std::uint32_t WINDOW_NO_FOCUS = 8192;          // shown without taking the focus
 
 // An x or y of this value centres the window on the screen.
 constexpr std::int32_t WINDOW_POSITION_UNSET = -65535;
@@ -46,8 +46,10 @@ struct WindowRecord {
     std::uint32_t flags;         // flags of window_open after its adjustments
 };
 
-// Creates the window table (growth 16, free procedure window_free). Start-up,
-// after gui_start; a second call does nothing.
+// Creates the window table (growth 16, free procedure window_free) and puts
+// the runtime's input repairs in front of the toolkit's event dispatch
+// (window_input_guard.cpp). Start-up, after gui_start; a second call does
+// nothing.
 void window_init();
 
 // Opens a window at (x, y) with inner size width x height. Returns, for

@@ -22,7 +22,9 @@ constexpr const char* WINDOW_KEY_RESTORE_FOCUS = "tda_restore_focus";
 // A resizable window can be shrunk down to this many pixels each way.
 constexpr int WINDOW_MIN_SIZE = 30;
 
-inline gpointer window_id_to_data(ObjectId id) { return reinterpret_cast<gpointer>(static_cast<std::intptr_t>(id)); }
+inline gpointer window_id_to_data(ObjectId id) {
+    return reinterpret_cast<gpointer>(static_cast<std::intptr_t>(id));
+}
 inline ObjectId window_id_from_data(gpointer data) {
     return static_cast<ObjectId>(reinterpret_cast<std::intptr_t>(data));
 }
@@ -56,3 +58,11 @@ void window_connect_layout_signals(GtkWidget* layout, ObjectId id);
 // "delete-event", "focus-in-event", "focus-out-event" and
 // "motion-notify-event", with the window id as user data; they only post.
 void window_connect_window_signals(GtkWindow* window, ObjectId id);
+
+// Puts the input repairs of window_input_guard.cpp in front of the toolkit's
+// event dispatch: a grab held by an unrealized widget or by a menu that is
+// not on screen is removed (with the display's pointer and keyboard grab)
+// before an event goes on, and a menu holding the grab is popped down when
+// another window gets a close request.
+// Once, after gtk_init; main thread, GDK lock held.
+void window_input_guard_install();

@@ -12,8 +12,8 @@
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/window/window.h"
 
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <string>
 
@@ -22,7 +22,7 @@ using namespace tda_test;
 namespace {
 
 class ComboGadget : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         window_ = kinds_window_open(400, 400);
         discard_events();
@@ -71,7 +71,7 @@ TEST_F(ComboGadget, ItemsGoWhereTheirPositionSays) {
         EXPECT_EQ(gadget_item_text_of(id, i), expected[i]) << i;
     }
     EXPECT_EQ(gadget_item_text_of(id, 6), u"");
-    EXPECT_EQ(gadget_item_text_of(id, 0, 1), u"");  // only text column 0 exists
+    EXPECT_EQ(gadget_item_text_of(id, 0, 1), u""); // only text column 0 exists
 }
 
 TEST_F(ComboGadget, SetTextSelectsTheMatchingItemOrFillsTheEntry) {
@@ -107,7 +107,8 @@ TEST_F(ComboGadget, NonEditableComboClearsTheSelectionForAnUnknownText) {
 }
 
 TEST_F(ComboGadget, TypingIntoAnUpperCaseComboShowsUpperCase) {
-    ObjectId id = gadget_combo_create(AUTO_NUMBER, 20, 20, 150, 30, COMBO_EDITABLE | COMBO_UPPER_CASE);
+    ObjectId id =
+        gadget_combo_create(AUTO_NUMBER, 20, 20, 150, 30, COMBO_EDITABLE | COMBO_UPPER_CASE);
     gadget_add_item(id, -1, u"abc");
     EXPECT_EQ(gadget_item_text_of(id, 0), u"ABC");
     settle();
@@ -128,11 +129,15 @@ TEST_F(ComboGadget, CaseFiltersConvertProgramAndTypedTexts) {
         const char* entry_after_typing;
         const char16_t* item_after_adding;
     };
+    const std::string typed(FIELD_MAX_CHARS + 6, 'a'), shown(FIELD_MAX_CHARS, 'A');
     const Case cases[] = {
         {COMBO_EDITABLE | COMBO_LOWER_CASE, "Hello World", u"MiXeD 1", "hello world", u"mixed 1"},
+        {COMBO_EDITABLE | COMBO_UPPER_CASE, typed.c_str(), u"x", shown.c_str(),
+         u"X"}, // up to the limit
         {COMBO_EDITABLE | COMBO_UPPER_CASE, "Hello World", u"MiXeD 1", "HELLO WORLD", u"MIXED 1"},
         // With both, typed text ends in upper case, program text in lower case.
-        {COMBO_EDITABLE | COMBO_LOWER_CASE | COMBO_UPPER_CASE, "Hello", u"MiXeD", "HELLO", u"mixed"},
+        {COMBO_EDITABLE | COMBO_LOWER_CASE | COMBO_UPPER_CASE, "Hello", u"MiXeD", "HELLO",
+         u"mixed"},
         {COMBO_EDITABLE, "Hello", u"MiXeD ä", "Hello", u"MiXeD ä"},
         {COMBO_EDITABLE | COMBO_UPPER_CASE, "x", u"äöü straße", "X", u"äöü STRAßE"},
     };
@@ -197,7 +202,7 @@ TEST_F(ComboGadget, PickingAnItemWithTheMousePostsExactlyOneChange) {
         settle(300);
         GList* items = gtk_container_get_children(GTK_CONTAINER(menu));
         ASSERT_GE(g_list_length(items), 12u);
-        GtkWidget* item = GTK_WIDGET(g_list_nth_data(items, 4));  // "5"
+        GtkWidget* item = GTK_WIDGET(g_list_nth_data(items, 4)); // "5"
         g_list_free(items);
         discard_events();
         click_widget(item);
@@ -219,6 +224,30 @@ TEST_F(ComboGadget, PickingAnItemWithTheMousePostsExactlyOneChange) {
     }
 }
 
+TEST_F(ComboGadget, ListWhoseGrabFailsSwallowsNoInput) {
+    // Another client holds the pointer: the list cannot grab it and stays
+    // shut, but the toolkit grabs for it all the same.
+    ObjectId id = month_combo();
+    settle();
+    GdkDisplay* other = gdk_display_open(gdk_display_get_name(gdk_display_get_default()));
+    GtkWidget* holder = gtk_window_new(GTK_WINDOW_POPUP);
+    gtk_window_set_screen(GTK_WINDOW(holder), gdk_display_get_default_screen(other));
+    gtk_widget_show(holder);
+    ASSERT_EQ(gdk_seat_grab(gdk_display_get_default_seat(other), gtk_widget_get_window(holder),
+                            GDK_SEAT_CAPABILITY_POINTER, FALSE, nullptr, nullptr, nullptr, nullptr),
+              GDK_GRAB_SUCCESS);
+    glib_complaints_reset();
+    gtk_combo_box_popup(GTK_COMBO_BOX(main_of(id)));
+    EXPECT_EQ(glib_complaints(), 1)
+        << "no grab for the shut list (the toolkit's critical is the marker)";
+    gtk_widget_destroy(holder); // and with it the grab
+    gdk_display_flush(other);
+    click_widget(GTK_WIDGET(entry_of(id)));
+    xtest_type("9");
+    settle();
+    EXPECT_STREQ(gtk_entry_get_text(entry_of(id)), "9");
+}
+
 TEST_F(ComboGadget, EntryFocusPostsFocusEvents) {
     ObjectId first = gadget_combo_create(AUTO_NUMBER, 20, 20, 150, 30, COMBO_EDITABLE);
     ObjectId second = gadget_combo_create(AUTO_NUMBER, 20, 80, 150, 30, COMBO_EDITABLE);
@@ -234,7 +263,7 @@ TEST_F(ComboGadget, EntryFocusPostsFocusEvents) {
     EXPECT_EQ(events[1].object, second);
     EXPECT_EQ(events[1].subtype, SUBTYPE_FOCUS);
     xtest_key("Return");
-    EXPECT_TRUE(drain_gadget_events().empty());  // Return in the entry posts nothing
+    EXPECT_TRUE(drain_gadget_events().empty()); // Return in the entry posts nothing
 }
 
 TEST_F(ComboGadget, ItemOperationsOfTheKind) {
@@ -302,7 +331,8 @@ TEST_F(ComboGadget, FontGoesToComboRendererAndEntry) {
     EXPECT_TRUE(same_font(gadget_get_font(id), font));
     EXPECT_TRUE(same_font(g_object_get_data(G_OBJECT(entry_of(id)), "tda_gadget_font"), font));
     PangoFontDescription* cell_font = nullptr;
-    g_object_get(G_OBJECT(reinterpret_cast<GtkCellRenderer*>(g->data4)), "font-desc", &cell_font, nullptr);
+    g_object_get(G_OBJECT(reinterpret_cast<GtkCellRenderer*>(g->data4)), "font-desc", &cell_font,
+                 nullptr);
     ASSERT_NE(cell_font, nullptr);
     EXPECT_TRUE(pango_font_description_equal(cell_font, font));
     pango_font_description_free(cell_font);
