@@ -41,7 +41,7 @@ session_find_window() { window_wait "$1" "$2" "$session_pid"; }
 
 # Prints the text of the field at x,y of the window: selects all of it and
 # reads the primary selection, which the program serves. A program that
-# leaves a read unanswered for 30 s is stuck: no field is read any more
+# leaves a read unanswered for 30 s (times session_wait) is stuck: no field is read any more
 # (the marker file tells the subshells), so each step fails at once and the
 # session goes on to its close request, whose wait reports where it hangs.
 session_stuck_mark=${TMPDIR:-/tmp}/tda-session-stuck.$$
@@ -49,8 +49,8 @@ session_read_field() {
     [ -e "$session_stuck_mark" ] && return 0
     session_click "$1" "$2"
     xdotool key --clearmodifiers ctrl+a
-    timeout 30 xclip -o -selection primary 2>/dev/null
-    [ $? -ne 124 ] || { touch "$session_stuck_mark"; session_log "PROBLEM: no answer to a selection request within 30 s" >&2; }
+    timeout $((30 * session_wait)) xclip -o -selection primary 2>/dev/null
+    [ $? -ne 124 ] || { touch "$session_stuck_mark"; session_log "PROBLEM: a selection request unanswered for $((30 * session_wait)) s" >&2; }
 }
 
 # Reads the field at x,y until it holds $3, for up to 10 s times
