@@ -20,6 +20,7 @@ packages=(
     desktop-file-utils appstream man-db lintian debhelper dpkg-dev
     gnome-themes-extra weston librsvg2-bin libxml2-utils
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0
+    dbus-x11 ibus-gtk3 gdb
     gettext locales
 )
 
@@ -141,6 +142,31 @@ stage_end() {
     stage_name=
 }
 
+# Every process a test starts inherits TDA_RUN, this run's tag, also one that
+# leaves the run's session (a bus daemon forks into a session of its own).
+export TDA_RUN="$$-$(date +%s%N)"
+
+# Fails (status 1) when a process started by the tests of stage $1 still
+# runs 5 s later, such as a display, window manager, bus or accessibility
+# helper: names each and stops it. Other runs' and users' processes are left
+# alone.
+check_no_leftovers() {
+    local f pid left=() tries
+    for ((tries = 0; tries < 10; tries++)); do
+        left=()
+        for f in $(grep -slzx "TDA_RUN=$TDA_RUN" /proc/[0-9]*/environ); do
+            pid=${f//[^0-9]/}
+            [ "$pid" != $$ ] && grep -qE '^State:\s+[^Z]' "/proc/$pid/status" 2>/dev/null && left+=("$pid")
+        done
+        [ ${#left[@]} -eq 0 ] && return 0
+        sleep 0.5
+    done
+    echo "Processes left running after $1:"
+    ps -o pid=,ppid=,args= -p "$(IFS=,; echo "${left[*]}")"
+    kill "${left[@]}" 2>/dev/null; sleep 2; kill -KILL "${left[@]}" 2>/dev/null
+    return 1
+}
+
 # Every ctest call fails when it selects no test at all.
 run_ctest() { (cd "$1" && shift && ctest --output-on-failure --no-tests=error -j "${test_jobs:-$jobs}" "$@"); }
 
@@ -192,6 +218,7 @@ run_tests() {
     cat "$side_log"
     [ "$suite_status" -eq 0 ] || { echo "The test suite failed."; exit 1; }
     [ "$side_status" -eq 0 ] || { echo "The ThreadSanitizer tests or the fuzz build failed."; exit 1; }
+    check_no_leftovers "the test suite" || exit 1
 
     # The install check builds a plain tree of its own, and the valgrind and
     # strace sessions watch the plain program (a sanitizer runtime cannot run
@@ -207,6 +234,7 @@ run_tests() {
     LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         run_ctest "$build-asan" -LE "install|traced|long"
+    check_no_leftovers "the test suite under the sanitizers" || exit 1
 
     stage "Fuzzing smoke runs"
     "$root/fuzz/run.sh" "${TDA_FUZZ_SECONDS:-30}"

@@ -19,6 +19,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -29,12 +30,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace tda_test {
 
 namespace {
 
 pid_t xvfb_pid = 0;
+pid_t bus_pid = 0;
 pid_t openbox_pid = 0;
 bool started = false;
 
@@ -43,25 +46,41 @@ char test_arg0[] = "gui_test";
 char* test_argv_storage[] = {test_arg0, nullptr};
 char** test_argv = test_argv_storage;
 
-void stop_children() {
-    if (openbox_pid > 0) {
-        kill(openbox_pid, SIGTERM);
-        waitpid(openbox_pid, nullptr, 0);
-        openbox_pid = 0;
+// Ends child `pid` (0: none) and sets it to 0: SIGTERM, up to 5 s for it to
+// end, then SIGKILL, which cannot be ignored.
+void stop_child(pid_t& pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 50 && waitpid(pid, nullptr, WNOHANG) == 0; ++i)
+        usleep(100000);
+    if (waitpid(pid, nullptr, WNOHANG) == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
     }
-    if (xvfb_pid > 0) {
-        kill(xvfb_pid, SIGTERM);
-        waitpid(xvfb_pid, nullptr, 0);
-        xvfb_pid = 0;
-    }
+    pid = 0;
 }
 
-// Starts Xvfb on a free display number and sets $DISPLAY; false on failure.
-bool start_private_xvfb() {
+// The bus before the display: what runs on the bus ends with it.
+void stop_children() {
+    stop_child(openbox_pid);
+    stop_child(bus_pid);
+    stop_child(xvfb_pid);
+}
+
+// Starts `args` (an argument "FD" stands for the write end of a pipe) with
+// its output to /dev/null, ending with this process; returns the first line
+// it writes to the pipe and sets `pid`. Empty when none comes within 10 s
+// (the child is stopped then).
+std::string spawn_reading_line(std::vector<std::string> args, pid_t& pid) {
     int fds[2];
-    if (pipe(fds) != 0) return false;
-    pid_t pid = fork();
-    if (pid < 0) return false;
+    if (pipe(fds) != 0) return {};
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        if (arg == "FD") arg = std::to_string(fds[1]);
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    pid = fork();
     if (pid == 0) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         close(fds[0]);
@@ -70,29 +89,42 @@ bool start_private_xvfb() {
             dup2(devnull, 1);
             dup2(devnull, 2);
         }
-        std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     close(fds[1]);
-    char buffer[32] = {};
-    std::size_t got = 0;
-    while (got < sizeof buffer - 1) {
-        ssize_t n = read(fds[0], buffer + got, sizeof buffer - 1 - got);
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-        if (std::memchr(buffer, '\n', got)) break;
+    std::string line;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    char c = 0;
+    pollfd readable{fds[0], POLLIN, 0};
+    while (pid > 0 && line.find('\n') == std::string::npos) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || poll(&readable, 1, static_cast<int>(left.count())) <= 0 ||
+            read(fds[0], &c, 1) != 1)
+            break;
+        line += c;
     }
     close(fds[0]);
-    if (got == 0) {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-        return false;
+    if (line.find('\n') == std::string::npos) {
+        stop_child(pid);
+        return {};
     }
-    xvfb_pid = pid;
-    std::string display = ":" + std::string(buffer, std::strcspn(buffer, "\n"));
-    setenv("DISPLAY", display.c_str(), 1);
+    return line.substr(0, line.find('\n'));
+}
+
+// Starts Xvfb on a free display number and sets $DISPLAY, then a session bus
+// of its own and sets $DBUS_SESSION_BUS_ADDRESS: without one, the toolkit's
+// accessibility bridge autolaunches a bus that outlives the test, as long as
+// the display's number is in use. False when Xvfb could not be started.
+bool start_private_xvfb() {
+    std::string display = spawn_reading_line(
+        {"Xvfb", "-displayfd", "FD", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, xvfb_pid);
+    if (display.empty()) return false;
+    setenv("DISPLAY", (":" + display).c_str(), 1);
+    std::string bus = spawn_reading_line(
+        {"dbus-daemon", "--session", "--nofork", "--print-address", "FD"}, bus_pid);
+    if (!bus.empty()) setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
     return true;
 }
 

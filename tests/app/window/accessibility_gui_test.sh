@@ -31,5 +31,5 @@ done
 sleep 0.5
 
 # The system interpreter: it has the GObject bindings for AT-SPI.
-/usr/bin/python3 "$here/accessibility_probe.py" || fail "accessibility checks"
+timeout -k 5 90 /usr/bin/python3 "$here/accessibility_probe.py" || fail "accessibility checks"
 echo "ok: roles, names, states, relations and the spoken result checked"

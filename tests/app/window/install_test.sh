@@ -252,7 +252,7 @@ if ! cmake --install "$build" >"$work/install-prefix.log" 2>&1; then
     cat "$work/install-prefix.log"
     fail "cmake --install into $prefix"
 else
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash "${BASH_SOURCE[0]}" --watch-logos "$prefix" "$work" \
+    xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- bash "${BASH_SOURCE[0]}" --watch-logos "$prefix" "$work" \
         || fail "logo check of the installed program"
 fi
 

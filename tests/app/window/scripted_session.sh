@@ -1,5 +1,7 @@
 # A user's session with the calculator, driven from outside with xdotool on
-# the current display. Sourced by the session tests:
+# the current display. Sourced by the session tests, which run it on a
+# virtual display and session bus of their own (so that nothing is
+# autolaunched that outlives them):
 #   scripted_session PREFIX... PROGRAM
 # starts openbox when no window manager runs, starts the program (behind an
 # optional prefix such as valgrind or strace), waits for its window, types a
@@ -8,9 +10,11 @@
 # small logo and closes it with Return, then closes the window. Each step is
 # checked: the two results and the copied year are read back through the
 # primary selection (select all, then xclip), and the about box must open and
-# close. Sets session_status to the program's exit status (or 124 when it
-# hung, 125 when it never showed its window) and session_problems to a
-# description of every step that did not happen (empty when all did).
+# close. Sets session_status to the exit status of the command (or 124 when
+# the program or its prefix did not end within its deadline, 125 when it
+# never showed its window) and session_problems to a description of every
+# step that did not happen (empty when all did). A program that hangs is not
+# run again: where its threads wait is in the log.
 # Each step waits for what it stands for: a typed text or a result is read
 # back until it shows (the X server hands the program the keys, clicks and
 # selection requests in order); `session_wait` scales those deadlines
@@ -36,11 +40,17 @@ source "$(dirname "${BASH_SOURCE[0]}")/window_wait.sh"
 session_find_window() { window_wait "$1" "$2" "$session_pid"; }
 
 # Prints the text of the field at x,y of the window: selects all of it and
-# reads the primary selection, which the program serves (bounded wait).
+# reads the primary selection, which the program serves. A program that
+# leaves a read unanswered for 30 s (times session_wait) is stuck: no field is read any more
+# (the marker file tells the subshells), so each step fails at once and the
+# session goes on to its close request, whose wait reports where it hangs.
+session_stuck_mark=${TMPDIR:-/tmp}/tda-session-stuck.$$
 session_read_field() {
+    [ -e "$session_stuck_mark" ] && return 0
     session_click "$1" "$2"
     xdotool key --clearmodifiers ctrl+a
-    timeout 30 xclip -o -selection primary 2>/dev/null
+    timeout $((30 * session_wait)) xclip -o -selection primary 2>/dev/null
+    [ $? -ne 124 ] || { touch "$session_stuck_mark"; session_log "PROBLEM: a selection request unanswered for $((30 * session_wait)) s" >&2; }
 }
 
 # Reads the field at x,y until it holds $3, for up to 10 s times
@@ -100,38 +110,60 @@ session_ensure_window_manager() {
 }
 
 # What a stuck session looks like, for the test's output: the windows on the
-# display, the window manager, and where the program's threads wait.
+# display, the window manager, and where each thread of process $1 waits: its
+# kernel stack (its wait channel where the stack cannot be read) and, with
+# gdb (up to 30 s; not while a tracer such as strace holds the process), its
+# user stack.
 session_report_state() {
     session_log "windows: $(xdotool search --onlyvisible --name '' getwindowname %@ 2>/dev/null | tr '\n' '|')"
-    session_log "window manager: $(wmctrl -m 2>&1 | head -n1)"
-    session_log "program threads wait in: $(cat /proc/"$session_pid"/task/*/wchan 2>/dev/null | tr '\0' ' ')"
+    session_log "window manager: $(timeout 5 wmctrl -m 2>&1 | head -n1)"
+    local task stack
+    for task in /proc/"$1"/task/*; do
+        stack=$(sed 's/^\[<[0-9a-f]*>\] //' "$task/stack" 2>/dev/null | tr '\n' ' ')
+        session_log "thread ${task##*/} ($(cat "$task/comm" 2>/dev/null)) waits in: ${stack:-$(cat "$task/wchan" 2>/dev/null)}"
+    done
+    if command -v gdb >/dev/null && grep -q '^TracerPid:[[:space:]]*0$' /proc/"$1"/status 2>/dev/null; then
+        timeout -k 5 30 gdb -batch -nx -p "$1" -ex 'thread apply all bt' 2>&1 | grep -E '^(Thread|#)' | head -n 150 |
+            sed 's/^/session:   /'
+    fi
+}
+
+# Ends the processes of the session: the command, openbox when the session
+# started it, each with SIGTERM and then SIGKILL when it does not end.
+session_end() {
+    local pid
+    for pid in "$@" $session_wm; do end_process "$pid"; done
+    session_wm=
 }
 
 scripted_session() {
     session_status=125
     session_problems=
-    local wm=
+    local wm= command
+    rm -f "$session_stuck_mark"
     wm_start
     wm=$wm_pid
     "$@" &
-    session_pid=$!
+    command=$!
+    session_pid=$command
     session_wid=$(session_find_window '^TovamiDaysAfter$' 90) || {
         session_log "no window"
-        kill "$session_pid" 2>/dev/null; wait "$session_pid" 2>/dev/null
-        [ -n "$wm" ] && kill "$wm" 2>/dev/null
-    local extra
-    for extra in $session_wm; do kill "$extra" 2>/dev/null; done
+        session_end "$command" $wm
         return 1
     }
-    session_log "window $session_wid"
-    xdotool windowactivate --sync "$session_wid" 2>/dev/null
+    # The program's own pid is the one its window names: a prefix such as
+    # strace is another process, which keeps running while anything it
+    # follows does.
+    session_pid=$(xdotool getwindowpid "$session_wid" 2>/dev/null) || session_pid=$command
+    session_log "window $session_wid of process $session_pid"
+    timeout 10 xdotool windowactivate --sync "$session_wid" 2>/dev/null
 
     # The window shows before start-up has finished; start-up ends by
     # copying the calendar's day (today) into the fields, which would
     # overwrite what was typed before. Wait (bounded) until the year is there.
     local started_year= tries
     if [ "$(date +%Y)" -le 2037 ]; then
-        for ((tries = 0; tries < 20; tries++)); do
+        for ((tries = 0; tries < 20 * session_wait; tries++)); do
             started_year=$(session_read_field 60 85)
             [ "$started_year" = "$(date +%Y)" ] && break
             sleep 0.5
@@ -163,7 +195,7 @@ scripted_session() {
     local about
     if about=$(session_find_window '合同会社' 60); then
         session_log "about box $about"
-        xdotool windowactivate --sync "$about" 2>/dev/null
+        timeout 10 xdotool windowactivate --sync "$about" 2>/dev/null
         xdotool key --window "$about" Return 2>/dev/null || xdotool key Return
         # Wait until the box is gone (a slow program may take a while); while
         # it is still there, close it through the window manager now and then.
@@ -182,7 +214,7 @@ scripted_session() {
             session_log "about box closed"
         else
             session_problem "the about box stayed open"
-            session_report_state
+            session_report_state "$session_pid"
         fi
     else
         session_problem "no about box opened"
@@ -204,29 +236,27 @@ scripted_session() {
     done
     if kill -0 "$session_pid" 2>/dev/null; then
         session_log "still running a minute after the close request"
-        session_report_state
-        kill "$session_pid"
-        wait "$session_pid"
+        # A prefix that is a process of its own holds the program, and gdb
+        # cannot attach then; SIGKILL lets go of it without ending it.
+        [ "$command" != "$session_pid" ] && kill -KILL "$command" 2>/dev/null && sleep 1
+        session_report_state "$session_pid"
+        session_end "$session_pid" "$command" $wm
+        session_status=124
+    elif ! process_ends "$command" 10; then
+        # The program has ended but its prefix has not: it waits for what it
+        # still follows (strace for a helper the program started).
+        local followed
+        followed=$(grep -l "^TracerPid:[[:space:]]*$command\$" /proc/[0-9]*/status 2>/dev/null | tr -dc '0-9\n')
+        session_log "the command still ran 10 s after the program ended; it followed:" \
+            "$(for pid in $followed; do echo "$pid $(tr '\0' ' ' </proc/"$pid"/cmdline)"; done)"
+        session_end "$command" $followed $wm
         session_status=124
     else
-        wait "$session_pid"
-        session_status=$?
+        end_process "$command"
+        session_status=$end_status
+        session_end $wm
     fi
-    [ -n "$wm" ] && kill "$wm" 2>/dev/null
-    local extra
-    for extra in $session_wm; do kill "$extra" 2>/dev/null; done
+    rm -f "$session_stuck_mark"
     session_log "exit status $session_status"
     return 0
-}
-
-# scripted_session, once more when the program was still running a minute
-# after its close request (the state of that run is in the log above), so
-# that one stuck round of the virtual display's input does not decide alone.
-# The checks that follow look at the last run.
-scripted_session_retrying() {
-    scripted_session "$@"
-    if [ "$session_status" -eq 124 ]; then
-        session_log "the program did not end; running the session once more"
-        scripted_session "$@"
-    fi
 }

@@ -8,7 +8,7 @@ set -uo pipefail
 exe=${1:?usage: smoke_test.sh PROGRAM}
 
 if [ -z "${TDA_SMOKE_INNER:-}" ]; then
-    TDA_SMOKE_INNER=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+    TDA_SMOKE_INNER=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- bash "$0" "$@"
 fi
 
 fail() { echo "FAIL: $*"; exit 1; }

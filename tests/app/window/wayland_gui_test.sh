@@ -35,10 +35,10 @@ LOGO=(660 310)        # the logo gadget's place in the layout
 runtime=$(mktemp -d)
 chmod 755 "$runtime"
 app_pid= sway_pid=
+source "$(dirname "${BASH_SOURCE[0]}")/window_wait.sh"
 cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-    [ -n "$sway_pid" ] && kill "$sway_pid" 2>/dev/null
-    wait 2>/dev/null
+    [ -n "$app_pid" ] && end_process "$app_pid"
+    [ -n "$sway_pid" ] && end_process "$sway_pid"
     rm -rf "$runtime"
 }
 trap cleanup EXIT
@@ -92,8 +92,7 @@ drawn() {
         grim "$runtime/b.png" && cmp -s "$runtime/a.png" "$runtime/b.png"
 }
 stop() {
-    kill "$app_pid" 2>/dev/null
-    wait "$app_pid" 2>/dev/null
+    end_process "$app_pid"
     app_pid=
 }
 

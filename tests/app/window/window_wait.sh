@@ -7,8 +7,43 @@
 #                       prints the id of the visible window whose name
 #                       matches NAME, waiting up to SECONDS; fails at once
 #                       when process PID has ended
+#   process_ends PID SECONDS
+#                       waits up to SECONDS for process PID to end; true
+#                       when it has
+#   end_process PID [SECONDS]
+#                       process_ends PID SECONDS (default 0), then SIGTERM,
+#                       up to 5 s more, then SIGKILL; true when it ended by
+#                       itself. Sets
+#                       end_status to its exit status when it was a child of
+#                       this shell and has ended (124 when it had to be
+#                       stopped)
 
 wm_pid=
+
+process_ends() {
+    local i
+    for ((i = 0; i < $2 * 10; i++)); do
+        kill -0 "$1" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    ! kill -0 "$1" 2>/dev/null
+}
+
+end_process() {
+    local pid=$1
+    end_status=124
+    if process_ends "$pid" "${2:-0}"; then
+        wait "$pid" 2>/dev/null
+        end_status=$?
+        return 0
+    fi
+    kill -TERM "$pid" 2>/dev/null
+    process_ends "$pid" 5
+    # SIGKILL cannot be ignored; its end is not waited for (a process stuck
+    # in the kernel would hold the wait).
+    kill -0 "$pid" 2>/dev/null && kill -KILL "$pid" 2>/dev/null || wait "$pid" 2>/dev/null
+    return 1
+}
 
 # Whether the window manager maps a new window: shows a small probe message
 # (x11-utils' xmessage) and waits a second for it to be visible. `wmctrl -m`
@@ -22,8 +57,7 @@ wm_maps_windows() {
         xdotool search --onlyvisible --classname tda-wm-probe >/dev/null 2>&1 && { seen=0; break; }
         sleep 0.1
     done
-    kill "$probe" 2>/dev/null
-    wait "$probe" 2>/dev/null
+    end_process "$probe"
     return $seen
 }
 
