@@ -9,18 +9,18 @@
 namespace {
 
 struct PairCase {
-    std::string name;                              // case name without the side suffix
-    double target;                                 // wanted ratio, 0 for report-only
-    std::function<std::string()> verify;           // same-result check
-    std::function<void(benchmark::State&)> ours;   // timed loop of our code
+    std::string name;                                 // case name without the side suffix
+    double target;                                    // wanted ratio, 0 for report-only
+    std::function<std::string()> verify;              // same-result check
+    std::function<void(benchmark::State&)> ours;      // timed loop of our code
     std::function<void(benchmark::State&)> reference; // timed loop of the reference
-    std::string verdict;                           // empty until verified, "ok" or the difference
+    std::string verdict;                              // empty until verified, "ok" or the difference
 };
 
 struct SideResult {
-    double ns_per_iteration = 0;  // adjusted real time per iteration
-    bool failed = false;          // the run was skipped or ran with an error
-    std::string message;          // error text of a failed run
+    double ns_per_iteration = 0; // adjusted real time per iteration
+    bool failed = false;         // the run was skipped or ran with an error
+    std::string message;         // error text of a failed run
 };
 
 std::vector<std::unique_ptr<PairCase>>& cases() {
@@ -29,16 +29,20 @@ std::vector<std::unique_ptr<PairCase>>& cases() {
 }
 
 std::vector<std::pair<std::string, std::string>>& notes() {
-    static std::vector<std::pair<std::string, std::string>> all;  // key, line; first-set order
+    static std::vector<std::pair<std::string, std::string>> all; // key, line; first-set order
     return all;
 }
 
 double to_ns(double value, benchmark::TimeUnit unit) {
     switch (unit) {
-    case benchmark::kNanosecond: return value;
-    case benchmark::kMicrosecond: return value * 1e3;
-    case benchmark::kMillisecond: return value * 1e6;
-    case benchmark::kSecond: return value * 1e9;
+    case benchmark::kNanosecond:
+        return value;
+    case benchmark::kMicrosecond:
+        return value * 1e3;
+    case benchmark::kMillisecond:
+        return value * 1e6;
+    case benchmark::kSecond:
+        return value * 1e9;
     }
     return value;
 }
@@ -57,7 +61,7 @@ std::string human_time(double ns) {
 
 // Console output as usual, plus the per-iteration time of every plain run.
 class CollectingReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     std::map<std::string, SideResult> results;
 
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -139,7 +143,7 @@ int bench_main(int argc, char** argv, const char* title) {
         auto ours = reporter.results.find(pair->name + "/ours");
         auto reference = reporter.results.find(pair->name + "/ref");
         if (ours == reporter.results.end() || reference == reporter.results.end()) {
-            continue;  // filtered out on the command line
+            continue; // filtered out on the command line
         }
         if (pair->verdict != "ok" && !pair->verdict.empty()) {
             std::printf("RATIO %-44s DIFFERS: %s\n", pair->name.c_str(), pair->verdict.c_str());

@@ -15,10 +15,8 @@
 // and returns an empty string when both sides gave the same result, or a
 // description of the difference (both runs are then skipped and the case
 // shows DIFFERS). A target of 0 reports the ratio without a verdict.
-void bench_register_pair(const std::string& case_name, double target,
-                         std::function<std::string()> verify,
-                         std::function<void(benchmark::State&)> ours,
-                         std::function<void(benchmark::State&)> reference);
+void bench_register_pair(const std::string& case_name, double target, std::function<std::string()> verify,
+                         std::function<void(benchmark::State&)> ours, std::function<void(benchmark::State&)> reference);
 
 // Sets the line printed under the ratio table for key (measurement notes,
 // counters); a later call with the same key replaces the line, so a
@@ -32,7 +30,6 @@ void bench_note(const std::string& key, const std::string& line);
 int bench_main(int argc, char** argv, const char* title);
 
 // Keeps the optimiser from dropping a computed value.
-template <typename T>
-inline void bench_keep(T&& value) {
+template <typename T> inline void bench_keep(T&& value) {
     benchmark::DoNotOptimize(value);
 }

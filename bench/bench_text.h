@@ -12,10 +12,14 @@ enum class TextKind { ASCII, LATIN1, CJK, EMOJI };
 
 inline const char* text_kind_name(TextKind kind) {
     switch (kind) {
-    case TextKind::ASCII: return "ascii";
-    case TextKind::LATIN1: return "latin1";
-    case TextKind::CJK: return "cjk";
-    case TextKind::EMOJI: return "emoji";
+    case TextKind::ASCII:
+        return "ascii";
+    case TextKind::LATIN1:
+        return "latin1";
+    case TextKind::CJK:
+        return "cjk";
+    case TextKind::EMOJI:
+        return "emoji";
     }
     return "?";
 }
@@ -26,10 +30,14 @@ inline std::uint32_t text_code_point(TextKind kind, std::uint64_t i) {
     std::uint64_t h = (i + 1) * 0x9E3779B97F4A7C15ull;
     h ^= h >> 29;
     switch (kind) {
-    case TextKind::ASCII: return 0x20 + static_cast<std::uint32_t>(h % 95);
-    case TextKind::LATIN1: return 0xA0 + static_cast<std::uint32_t>(h % 96);
-    case TextKind::CJK: return 0x4E00 + static_cast<std::uint32_t>(h % 0x5200);
-    case TextKind::EMOJI: return 0x1F300 + static_cast<std::uint32_t>(h % 0x350);
+    case TextKind::ASCII:
+        return 0x20 + static_cast<std::uint32_t>(h % 95);
+    case TextKind::LATIN1:
+        return 0xA0 + static_cast<std::uint32_t>(h % 96);
+    case TextKind::CJK:
+        return 0x4E00 + static_cast<std::uint32_t>(h % 0x5200);
+    case TextKind::EMOJI:
+        return 0x1F300 + static_cast<std::uint32_t>(h % 0x350);
     }
     return 0x20;
 }

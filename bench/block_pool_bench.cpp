@@ -15,13 +15,13 @@
 
 namespace {
 
-constexpr int ROUND = 1000;          // elements taken per round
-constexpr std::int64_t SIZE = 56;    // bytes per element: an event record
+constexpr int ROUND = 1000;       // elements taken per round
+constexpr std::int64_t SIZE = 56; // bytes per element: an event record
 constexpr double TARGET = 2.0;
 
 struct Round {
-    std::vector<int> free_order;  // index of the element freed at each step
-    std::vector<void*> slots;     // the round's elements
+    std::vector<int> free_order; // index of the element freed at each step
+    std::vector<void*> slots;    // the round's elements
 };
 
 // Fills every element with its index, checks the values read back and that

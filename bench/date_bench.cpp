@@ -18,8 +18,8 @@ constexpr double TARGET = 1.0;
 constexpr WideChar MASK[] = u"%yyyy/%mm/%dd";
 
 struct DateCase {
-    int year, month, day;  // entered date
-    long days;             // count added
+    int year, month, day; // entered date
+    long days;            // count added
 };
 
 std::vector<DateCase> make_cases() {
@@ -88,8 +88,7 @@ int main(int argc, char** argv) {
                 workspace_set_position(0);
                 if (a != b) {
                     return "ours " + a + " vs reference " + b + " for " + std::to_string(c.year) + "-" +
-                           std::to_string(c.month) + "-" + std::to_string(c.day) + " + " +
-                           std::to_string(c.days);
+                           std::to_string(c.month) + "-" + std::to_string(c.day) + " + " + std::to_string(c.days);
                 }
             }
             return std::string();

@@ -26,7 +26,7 @@ void __libc_free(void* block);
 }
 
 namespace {
-std::atomic<long> allocation_calls{0};  // malloc, calloc, realloc, memalign calls so far
+std::atomic<long> allocation_calls{0}; // malloc, calloc, realloc, memalign calls so far
 }
 
 extern "C" {
@@ -54,7 +54,7 @@ int posix_memalign(void** out, size_t alignment, size_t size) {
     allocation_calls.fetch_add(1, std::memory_order_relaxed);
     void* block = __libc_memalign(alignment, size);
     if (block == nullptr) {
-        return 12;  // ENOMEM
+        return 12; // ENOMEM
     }
     *out = block;
     return 0;
@@ -67,8 +67,8 @@ void free(void* block) {
 namespace {
 
 constexpr double TARGET = 1.0;
-constexpr int WARM_UP = 10000;  // pairs run before counting
-constexpr int BURST = 16;       // events queued before a burst is drained
+constexpr int WARM_UP = 10000; // pairs run before counting
+constexpr int BURST = 16;      // events queued before a burst is drained
 
 // The reference's record: the same seven words as an EventRecord.
 struct PlainRecord {
@@ -84,12 +84,12 @@ struct PlainRecord {
 static_assert(sizeof(PlainRecord) == sizeof(EventRecord), "records of equal size");
 
 struct Seen {
-    std::int64_t type, object, window, subtype;  // what the taker read
+    std::int64_t type, object, window, subtype; // what the taker read
     bool operator==(const Seen&) const = default;
 };
 
 GAsyncQueue* reference_queue = nullptr;
-Seen reference_current{};  // the reference's "current event"
+Seen reference_current{}; // the reference's "current event"
 
 void reference_post(std::int32_t type, std::int64_t object, std::int64_t window, std::int64_t subtype) {
     PlainRecord* r = g_slice_new(PlainRecord);
@@ -148,7 +148,8 @@ std::string verify() {
 
 void note_allocations(const char* side, const char* shape, long calls, std::int64_t events) {
     char line[160];
-    std::snprintf(line, sizeof line, "allocations/event %-7s %-7s %.4f (%ld malloc-family calls over %lld events after %d warm-up pairs)",
+    std::snprintf(line, sizeof line,
+                  "allocations/event %-7s %-7s %.4f (%ld malloc-family calls over %lld events after %d warm-up pairs)",
                   side, shape, events > 0 ? static_cast<double>(calls) / events : 0.0, calls,
                   static_cast<long long>(events), WARM_UP);
     bench_note(std::string(side) + shape, line);

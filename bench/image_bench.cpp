@@ -74,7 +74,7 @@ std::vector<std::uint8_t> bmp_header(int bits, int compression, int colours, std
     put32(out, offset);
     put32(out, 40);
     put32(out, WIDTH);
-    put32(out, HEIGHT);  // bottom-up
+    put32(out, HEIGHT); // bottom-up
     put16(out, 1);
     put16(out, bits);
     put32(out, compression);
@@ -85,9 +85,9 @@ std::vector<std::uint8_t> bmp_header(int bits, int compression, int colours, std
     put32(out, 0);
     for (int i = 0; i < colours; ++i) {
         int v = colours == 16 ? i * 17 : i;
-        out.push_back(static_cast<std::uint8_t>(255 - v));      // blue
+        out.push_back(static_cast<std::uint8_t>(255 - v));        // blue
         out.push_back(static_cast<std::uint8_t>((v * 7) & 0xFF)); // green
-        out.push_back(static_cast<std::uint8_t>(v));            // red
+        out.push_back(static_cast<std::uint8_t>(v));              // red
         out.push_back(0);
     }
     return out;
@@ -245,7 +245,7 @@ std::string make_png(const char* name, bool alpha, bool interlaced) {
 std::vector<WideChar> wide_path(const std::string& path) {
     std::vector<WideChar> out;
     for (unsigned char c : path) {
-        out.push_back(c);  // the temporary directory's name is ASCII
+        out.push_back(c); // the temporary directory's name is ASCII
     }
     out.push_back(0);
     return out;
@@ -271,8 +271,8 @@ std::string compare(GdkPixbuf* ours, GdkPixbuf* reference) {
             std::uint8_t alpha_a = oc == 4 ? a[3] : 255, alpha_b = rc == 4 ? b[3] : 255;
             if (!same || alpha_a != alpha_b) {
                 char text[128];
-                std::snprintf(text, sizeof text, "pixel (%d,%d): %d,%d,%d,%d vs %d,%d,%d,%d", x, y, a[0], a[1],
-                              a[2], alpha_a, b[0], b[1], b[2], alpha_b);
+                std::snprintf(text, sizeof text, "pixel (%d,%d): %d,%d,%d,%d vs %d,%d,%d,%d", x, y, a[0], a[1], a[2],
+                              alpha_a, b[0], b[1], b[2], alpha_b);
                 return text;
             }
         }

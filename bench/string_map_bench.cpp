@@ -21,12 +21,12 @@
 namespace {
 
 constexpr std::int32_t BUCKETS = 1024;
-constexpr std::int64_t ELEMENT = 16;  // bytes of an element (a binding's size)
+constexpr std::int64_t ELEMENT = 16; // bytes of an element (a binding's size)
 
 struct KeySet {
-    std::vector<std::vector<WideChar>> wide;  // terminated UTF-16 keys
-    std::vector<std::string> utf8;            // the same keys
-    std::vector<int> lookup_order;            // shuffled indices
+    std::vector<std::vector<WideChar>> wide; // terminated UTF-16 keys
+    std::vector<std::string> utf8;           // the same keys
+    std::vector<int> lookup_order;           // shuffled indices
 };
 
 // Keys shaped like the binding table's: "type:window:object:subtype", with

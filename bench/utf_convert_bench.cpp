@@ -17,15 +17,15 @@
 
 namespace {
 
-constexpr std::uint64_t LONG_TEXT = 1000000;  // code points of a long text
-constexpr std::uint64_t SHORT_TEXT = 16;      // code points of a short string
+constexpr std::uint64_t LONG_TEXT = 1000000; // code points of a long text
+constexpr std::uint64_t SHORT_TEXT = 16;     // code points of a short string
 constexpr double LONG_TARGET = 1.5;
 constexpr double SHORT_TARGET = 1.0;
 
 struct Texts {
-    std::vector<WideChar> utf16;  // terminated
-    std::string utf8;             // terminated by c_str()
-    std::uint64_t code_points;    // length in code points
+    std::vector<WideChar> utf16; // terminated
+    std::string utf8;            // terminated by c_str()
+    std::uint64_t code_points;   // length in code points
 };
 
 std::string compare_bytes(const char* ours, const char* reference) {
@@ -92,8 +92,8 @@ void register_text(TextKind kind, std::uint64_t code_points) {
         "to_utf8/string_to_utf8" + suffix, target,
         [texts] {
             char* ours = string_to_utf8(texts->utf16.data());
-            gchar* ref = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(texts->utf16.data()), -1, nullptr,
-                                         nullptr, nullptr);
+            gchar* ref =
+                g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(texts->utf16.data()), -1, nullptr, nullptr, nullptr);
             std::string diff = compare_bytes(ours, ref);
             if (diff.empty() && texts->utf8 != ours) {
                 diff = "text differs from the expected UTF-8";
@@ -112,8 +112,8 @@ void register_text(TextKind kind, std::uint64_t code_points) {
         },
         [texts, per_point](benchmark::State& state) {
             for (auto _ : state) {
-                gchar* out = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(texts->utf16.data()), -1,
-                                             nullptr, nullptr, nullptr);
+                gchar* out = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(texts->utf16.data()), -1, nullptr,
+                                             nullptr, nullptr);
                 bench_keep(out);
                 g_free(out);
             }
@@ -125,8 +125,8 @@ void register_text(TextKind kind, std::uint64_t code_points) {
         "to_utf8/utf16_to_multibyte" + suffix, target,
         [texts] {
             char* ours = ours_multibyte(texts->utf16.data());
-            gchar* ref = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(texts->utf16.data()), -1, nullptr,
-                                         nullptr, nullptr);
+            gchar* ref =
+                g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(texts->utf16.data()), -1, nullptr, nullptr, nullptr);
             std::string diff = compare_bytes(ours, ref);
             std::free(ours);
             g_free(ref);
@@ -142,8 +142,8 @@ void register_text(TextKind kind, std::uint64_t code_points) {
         },
         [texts, per_point](benchmark::State& state) {
             for (auto _ : state) {
-                gchar* out = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(texts->utf16.data()), -1,
-                                             nullptr, nullptr, nullptr);
+                gchar* out = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(texts->utf16.data()), -1, nullptr,
+                                             nullptr, nullptr);
                 bench_keep(out);
                 g_free(out);
             }

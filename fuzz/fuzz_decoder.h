@@ -15,7 +15,7 @@
 namespace fuzz {
 
 constexpr std::uint8_t MARK = 0x5C;
-constexpr std::int64_t BLOCK_LIMIT = std::int64_t{64} << 20;  // larger blocks: image_load's target covers them
+constexpr std::int64_t BLOCK_LIMIT = std::int64_t{64} << 20; // larger blocks: image_load's target covers them
 
 inline void start_library() {
     static bool started = false;
@@ -46,7 +46,8 @@ inline void run_decoder(std::int32_t tag, const std::uint8_t* data, std::size_t 
             if (block != nullptr) {
                 std::int64_t used = std::int64_t{context->width} * (context->depth == 32 ? 4 : 3);
                 std::int64_t height = context->height;
-                for (std::int64_t y = 0; y < height; ++y) std::memset(block + y * stride + used, MARK, stride - used);
+                for (std::int64_t y = 0; y < height; ++y)
+                    std::memset(block + y * stride + used, MARK, stride - used);
                 std::memset(block + height * stride, MARK, stride);
                 for (std::int32_t flags : {0, IMAGE_DECODE_BOTTOM_UP}) {
                     decoder->decode(context, block, stride, flags);
@@ -55,7 +56,7 @@ inline void run_decoder(std::int32_t tag, const std::uint8_t* data, std::size_t 
                             if (block[y * stride + x] != MARK) std::abort();
                     for (std::int64_t x = 0; x < stride; ++x)
                         if (block[height * stride + x] != MARK) std::abort();
-                    if (tag == IMAGE_FORMAT_PNG) break;  // libpng's rows are read once
+                    if (tag == IMAGE_FORMAT_PNG) break; // libpng's rows are read once
                 }
                 std::free(block);
             }

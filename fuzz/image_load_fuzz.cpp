@@ -9,7 +9,7 @@
 
 namespace {
 
-std::u16string file_name;  // this process's input file, as a WideString
+std::u16string file_name; // this process's input file, as a WideString
 std::string file_path;
 
 void start() {
@@ -18,7 +18,8 @@ void start() {
     png_decoder_register();
     image_table_init();
     file_path = "/tmp/tda-fuzz-image-" + std::to_string(getpid()) + ".img";
-    for (char c : file_path) file_name.push_back(static_cast<char16_t>(c));
+    for (char c : file_path)
+        file_name.push_back(static_cast<char16_t>(c));
 }
 
 } // namespace

@@ -18,7 +18,6 @@ namespace {
 
 constexpr DateValue SECONDS_PER_DAY = 86400;
 
-
 // A field text read by string_to_number after folding (ascii_form) on a copy
 // at the workspace's position; the position is back where it was afterwards.
 // The text itself is left alone. When the workspace cannot grow, the text is
@@ -27,7 +26,8 @@ std::int64_t read_number(const WideChar* text) {
     const std::int64_t start = workspace_position();
     WideChar* copy = workspace_push_string(text);
     if (copy == nullptr) return string_to_number(text);
-    for (WideChar* c = copy; *c != 0; ++c) *c = static_cast<WideChar>(ascii_form(*c));
+    for (WideChar* c = copy; *c != 0; ++c)
+        *c = static_cast<WideChar>(ascii_form(*c));
     const std::int64_t value = string_to_number(copy);
     workspace_set_position(start);
     return value;
@@ -49,8 +49,7 @@ class HeldText {
 // becomes 0, which no field accepts, so "4294969320" cannot pass as 2024.
 std::int32_t date_field(const HeldText& text) {
     const std::int64_t value = read_number(text.get());
-    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
-        return 0;
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) return 0;
     return static_cast<std::int32_t>(value);
 }
 
@@ -102,8 +101,8 @@ DatePieces split_date(const std::string& date) {
 } // namespace
 
 std::uint32_t ascii_form(std::uint32_t c) {
-    if ((c >= 0xFF10 && c <= 0xFF19) || (c >= 0xFF21 && c <= 0xFF26) || (c >= 0xFF41 && c <= 0xFF46) ||
-        c == 0xFF0B || c == 0xFF0D || c == 0xFF04 || c == 0xFF05 || c == 0xFF0F)
+    if ((c >= 0xFF10 && c <= 0xFF19) || (c >= 0xFF21 && c <= 0xFF26) || (c >= 0xFF41 && c <= 0xFF46) || c == 0xFF0B ||
+        c == 0xFF0D || c == 0xFF04 || c == 0xFF05 || c == 0xFF0F)
         return c - 0xFEE0; // the full-width block mirrors ASCII 0x21..0x7E
     if (c == 0x2212) return u'-';
     if (c == 0x3000) return u' ';
@@ -124,8 +123,8 @@ DateValue entered_date(const WideChar* year, const WideChar* month, const WideCh
 // days back and "-7" seven days forward. The negation wraps like the reading
 // itself (modulo 2^64); the one value that stays negative, -2^63, is far
 // beyond any date and gives DATE_INVALID either way.
-DateValue calculate_date(const WideChar* year, const WideChar* month, const WideChar* day,
-                         const WideChar* count, CountDirection direction) {
+DateValue calculate_date(const WideChar* year, const WideChar* month, const WideChar* day, const WideChar* count,
+                         CountDirection direction) {
     const HeldText held_count(count);
     const DateValue date = entered_date(year, month, day);
     std::int64_t days = read_number(held_count.get());
@@ -144,11 +143,15 @@ DateValue calculate_from_text(const char* date, const char* count, CountDirectio
     return calculate_date(Wide(d.year), Wide(d.month), Wide(d.day), Wide(folded(count)), direction);
 }
 
-std::int64_t days_between(DateValue from, DateValue to) { return (to - from) / SECONDS_PER_DAY; }
+std::int64_t days_between(DateValue from, DateValue to) {
+    return (to - from) / SECONDS_PER_DAY;
+}
 
 namespace {
 
-CivilDate civil_of(DateValue date) { return civil_from_day_number(civil_floor_div(date, SECONDS_PER_DAY)); }
+CivilDate civil_of(DateValue date) {
+    return civil_from_day_number(civil_floor_div(date, SECONDS_PER_DAY));
+}
 
 } // namespace
 
@@ -157,7 +160,8 @@ DateValue workdays_from_text(const char* date, const char* count, CountDirection
     if (start == DATE_INVALID) return DATE_INVALID;
     const std::string folded_count = folded(count);
     std::int64_t n = read_number(Wide(folded_count));
-    if (direction == CountDirection::before) n = static_cast<std::int64_t>(std::uint64_t{0} - static_cast<std::uint64_t>(n));
+    if (direction == CountDirection::before)
+        n = static_cast<std::int64_t>(std::uint64_t{0} - static_cast<std::uint64_t>(n));
     CivilDate result{};
     if (!add_workdays(civil_of(start), n, &result)) return DATE_INVALID;
     return civil_to_day_number(result.year, result.month, result.day) * SECONDS_PER_DAY;
@@ -175,7 +179,9 @@ std::string result_note(DateValue result) {
     return date_note(d.year, d.month, d.day, locale_is_japanese());
 }
 
-WideChar* format_result(DateValue result, std::int64_t at) { return date_format(RESULT_MASK, result, at); }
+WideChar* format_result(DateValue result, std::int64_t at) {
+    return date_format(RESULT_MASK, result, at);
+}
 
 std::string result_text(DateValue result) {
     const std::int64_t start = workspace_position();

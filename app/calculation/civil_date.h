@@ -32,8 +32,7 @@ constexpr std::int64_t civil_to_day_number(int year, int month, int day) {
     const std::int64_t era = civil_floor_div(y, 400);
     const std::int64_t year_of_era = y - era * 400;
     const std::int64_t day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    return era * 146097 + year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year -
-           719468;
+    return era * 146097 + year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year - 719468;
 }
 
 // Day numbers count days from 1970-01-01 (day 0); earlier days are negative.
@@ -46,6 +45,5 @@ CivilDate civil_from_day_number(std::int64_t day_number);
 
 // Weekday of a day number: 0 Sunday, 1 Monday .. 6 Saturday; any number.
 constexpr int civil_weekday(std::int64_t day_number) {
-    return static_cast<int>(day_number + 4 -
-                            civil_floor_div(day_number + 4, 7) * 7); // 1970-01-01: Thursday
+    return static_cast<int>(day_number + 4 - civil_floor_div(day_number + 4, 7) * 7); // 1970-01-01: Thursday
 }

@@ -26,10 +26,8 @@ struct Era {
 // Each era from its first day in the Gregorian reckoning (明治 from the day
 // the lunisolar calendar's Meiji 1-1-1 fell on).
 constexpr Era ERAS[] = {
-    {"令和", civil_to_day_number(2019, 5, 1), 2019},
-    {"平成", civil_to_day_number(1989, 1, 8), 1989},
-    {"昭和", civil_to_day_number(1926, 12, 25), 1926},
-    {"大正", civil_to_day_number(1912, 7, 30), 1912},
+    {"令和", civil_to_day_number(2019, 5, 1), 2019},   {"平成", civil_to_day_number(1989, 1, 8), 1989},
+    {"昭和", civil_to_day_number(1926, 12, 25), 1926}, {"大正", civil_to_day_number(1912, 7, 30), 1912},
     {"明治", civil_to_day_number(1868, 1, 25), 1868},
 };
 
@@ -65,14 +63,13 @@ std::string locale_weekday(int weekday) {
     if (std::strftime(text, sizeof text, "%A", &fields) == 0) return ENGLISH_WEEKDAYS[weekday];
     if (ascii_only(text)) return text;
     const char* time_locale = std::setlocale(LC_TIME, nullptr);
-    std::unique_ptr<std::remove_pointer_t<locale_t>, LocaleDeleter> locale(newlocale(
-        LC_CTYPE_MASK, time_locale != nullptr ? time_locale : "C", static_cast<locale_t>(nullptr)));
+    std::unique_ptr<std::remove_pointer_t<locale_t>, LocaleDeleter> locale(
+        newlocale(LC_CTYPE_MASK, time_locale != nullptr ? time_locale : "C", static_cast<locale_t>(nullptr)));
     const char* charset = locale ? nl_langinfo_l(CODESET, locale.get()) : "UTF-8";
     if (g_ascii_strcasecmp(charset, "UTF-8") == 0 || g_ascii_strcasecmp(charset, "utf8") == 0) {
         return g_utf8_validate(text, -1, nullptr) ? text : ENGLISH_WEEKDAYS[weekday];
     }
-    std::unique_ptr<gchar, GFreeDeleter> converted(
-        g_convert(text, -1, "UTF-8", charset, nullptr, nullptr, nullptr));
+    std::unique_ptr<gchar, GFreeDeleter> converted(g_convert(text, -1, "UTF-8", charset, nullptr, nullptr, nullptr));
     return converted ? converted.get() : ENGLISH_WEEKDAYS[weekday];
 }
 
@@ -85,12 +82,10 @@ std::string japanese_note(int year, int month, int day, std::int64_t day_number)
     const int era_year = year - era->first_year + 1;
     std::string note = era->name;
     note += era_year == 1 ? std::string("元") : std::to_string(era_year);
-    note += "年" + std::to_string(month) + "月" + std::to_string(day) + "日（" +
-            JAPANESE_WEEKDAYS[weekday];
+    note += "年" + std::to_string(month) + "月" + std::to_string(day) + "日（" + JAPANESE_WEEKDAYS[weekday];
     const JapanHolidayKind kind = japan_holiday_kind(year, month, day);
     if (kind == JapanHolidayKind::none) return note + "）";
-    return note + (kind == JapanHolidayKind::national ? "・祝）" : "・休）") +
-           japan_holiday_name(year, month, day);
+    return note + (kind == JapanHolidayKind::national ? "・祝）" : "・休）") + japan_holiday_name(year, month, day);
 }
 
 } // namespace

@@ -17,4 +17,6 @@ void i18n_init() {
 
 WideText::WideText(const char* utf8) : text_(string_from_utf8_alloc(utf8)) {}
 
-WideText::~WideText() { string_free(text_); }
+WideText::~WideText() {
+    string_free(text_);
+}

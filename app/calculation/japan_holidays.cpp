@@ -120,9 +120,7 @@ struct YearList {
         int at = count;
         while (at > 0 && entries[at - 1].day_number > day_number)
             --at;
-        if ((at > 0 && entries[at - 1].day_number == day_number) ||
-            count == JAPAN_HOLIDAYS_YEAR_MAX)
-            return;
+        if ((at > 0 && entries[at - 1].day_number == day_number) || count == JAPAN_HOLIDAYS_YEAR_MAX) return;
         for (int i = count; i > at; --i)
             entries[i] = entries[i - 1];
         entries[at] = {day_number, name, kind};
@@ -162,8 +160,7 @@ void build_year(int year, YearList& list) {
             while (list.kind_of(off) == JapanHolidayKind::national)
                 ++off;
         }
-        if (civil_from_day_number(off).year == year)
-            list.add(off, SUBSTITUTE_NAME, JapanHolidayKind::substitute);
+        if (civil_from_day_number(off).year == year) list.add(off, SUBSTITUTE_NAME, JapanHolidayKind::substitute);
     }
 
     // A day between two holidays is off; until 2006 not when it was a

@@ -68,8 +68,7 @@ std::int64_t workdays_through(std::int64_t day_number) {
 bool is_japan_workday(int year, int month, int day) {
     if (!civil_date_valid(year, month, day)) return false;
     const int weekday = civil_weekday(civil_to_day_number(year, month, day));
-    return weekday != 0 && weekday != 6 &&
-           japan_holiday_kind(year, month, day) == JapanHolidayKind::none;
+    return weekday != 0 && weekday != 6 && japan_holiday_kind(year, month, day) == JapanHolidayKind::none;
 }
 
 bool add_workdays(CivilDate date, std::int64_t n, CivilDate* result) {

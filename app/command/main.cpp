@@ -15,8 +15,8 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -62,8 +62,8 @@ int main(int argc, char** argv) {
     execv(program.c_str(), argv);
     const int reason = errno;
     // TRANSLATORS: the first %s is the program's path, the second the system's reason.
-    g_autofree gchar* line = g_strdup_printf(_("cannot start the window program %s: %s"), program.c_str(),
-                                             g_strerror(reason));
+    g_autofree gchar* line =
+        g_strdup_printf(_("cannot start the window program %s: %s"), program.c_str(), g_strerror(reason));
     terminal_complain(line);
     return 1;
 }

@@ -96,7 +96,8 @@ struct ArgvCopy {
     ArgvCopy(const ArgvCopy&) = delete;
     ArgvCopy& operator=(const ArgvCopy&) = delete;
     ~ArgvCopy() {
-        for (gchar* s : owned) g_free(s);
+        for (gchar* s : owned)
+            g_free(s);
     }
 };
 
@@ -111,7 +112,8 @@ struct GtkOptions {
     GtkOptions(const GtkOptions&) = delete;
     GtkOptions& operator=(const GtkOptions&) = delete;
     ~GtkOptions() {
-        for (gchar* v : values) g_free(v);
+        for (gchar* v : values)
+            g_free(v);
     }
     bool given() const {
         for (gchar* v : values)
@@ -121,8 +123,7 @@ struct GtkOptions {
     // Adds them to `context` as GTK's group, its texts in GTK's domain.
     void add_to(GOptionContext* context) {
         const GOptionEntry entries[] = {
-            {"class", 0, 0, G_OPTION_ARG_FILENAME, &values[0], "Program class as used by the window manager",
-             "CLASS"},
+            {"class", 0, 0, G_OPTION_ARG_FILENAME, &values[0], "Program class as used by the window manager", "CLASS"},
             {"name", 0, 0, G_OPTION_ARG_FILENAME, &values[1], "Program name as used by the window manager", "NAME"},
             {"gtk-module", 0, 0, G_OPTION_ARG_FILENAME, &values[2], "Load additional GTK+ modules", "MODULES"},
             {"display", 0, G_OPTION_FLAG_IN_MAIN, G_OPTION_ARG_FILENAME, &values[3], "X display to use", "DISPLAY"},
@@ -153,7 +154,9 @@ bool is_plain_help(const char* arg) {
     return std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "-?") == 0 || std::strcmp(arg, "--help") == 0;
 }
 
-bool starts_like_option(const char* arg) { return arg[0] == '-' && arg[1] == '-' && g_ascii_isalpha(arg[2]); }
+bool starts_like_option(const char* arg) {
+    return arg[0] == '-' && arg[1] == '-' && g_ascii_isalpha(arg[2]);
+}
 
 // Answers one terminal calculation and prints it: the result date (or
 // 0000/00/00) for --after/--before, the signed day count for --between.
@@ -162,7 +165,8 @@ int answer(const TerminalOptions& options, const char* second) {
     if (options.between != nullptr) {
         const DateValue from = date_from_text(terminal_argument(options.between).c_str());
         const DateValue to = date_from_text(terminal_argument(second).c_str());
-        for (const auto& [value, typed] : {std::pair<DateValue, const char*>{from, options.between}, std::pair<DateValue, const char*>{to, second}}) {
+        for (const auto& [value, typed] : {std::pair<DateValue, const char*>{from, options.between},
+                                           std::pair<DateValue, const char*>{to, second}}) {
             if (value == DATE_INVALID) {
                 // TRANSLATORS: %s is the argument as the user typed it.
                 terminal_complain(_("not a date from 1970/01/01 to 2038/01/19: %s"), typed);
@@ -175,9 +179,8 @@ int answer(const TerminalOptions& options, const char* second) {
     const char* date = options.after != nullptr ? options.after : options.before;
     const CountDirection direction = options.after != nullptr ? CountDirection::after : CountDirection::before;
     const std::string date_text = terminal_argument(date), count_text = terminal_argument(second);
-    const DateValue result = options.workdays
-                                 ? workdays_from_text(date_text.c_str(), count_text.c_str(), direction)
-                                 : calculate_from_text(date_text.c_str(), count_text.c_str(), direction);
+    const DateValue result = options.workdays ? workdays_from_text(date_text.c_str(), count_text.c_str(), direction)
+                                              : calculate_from_text(date_text.c_str(), count_text.c_str(), direction);
     const std::string note = options.weekday ? result_note(result) : "";
     terminal_print(note.empty() ? result_text(result) : result_text(result) + " " + note);
     return result == DATE_INVALID ? 1 : 0;
@@ -222,7 +225,9 @@ GOptionContext* terminal_context_new(TerminalOptions& options) {
     return context;
 }
 
-void terminal_print(const std::string& line) { write_out(to_locale(line + "\n")); }
+void terminal_print(const std::string& line) {
+    write_out(to_locale(line + "\n"));
+}
 
 void terminal_complain(const char* format, const char* typed) {
     std::string text = format;
@@ -299,7 +304,8 @@ TerminalOutcome terminal_read(int argc, char** argv) {
     for (gint i = 1; i < copy.count; ++i)
         if (std::strcmp(copy_vector[i], "--") != 0) rest.push_back(copy_vector[i]);
     bool help = false;
-    for (const char* arg : rest) help = help || is_plain_help(arg);
+    for (const char* arg : rest)
+        help = help || is_plain_help(arg);
     const int chosen = (options.after != nullptr) + (options.before != nullptr) + (options.between != nullptr);
 
     if (help || options.version) {
@@ -346,7 +352,7 @@ TerminalOutcome terminal_read(int argc, char** argv) {
         }
     }
     if (rest.size() != 1) {
-        const char* message = options.between  ? _("--between needs two dates: --between DATE DATE")
+        const char* message = options.between ? _("--between needs two dates: --between DATE DATE")
                               : options.after ? _("--after needs a date and a count: --after DATE COUNT")
                                               : _("--before needs a date and a count: --before DATE COUNT");
         terminal_usage_error(message);

@@ -9,7 +9,7 @@
 constexpr std::int32_t APP_BACKGROUND = 14145724; // 188, 216, 215
 constexpr std::int32_t APP_COUNT_TEXT = 855835;   // 27, 15, 13
 constexpr std::int32_t APP_BLACK = 0;
-constexpr std::int32_t APP_LABEL_GREY = 4605510;  // 70, 70, 70
+constexpr std::int32_t APP_LABEL_GREY = 4605510; // 70, 70, 70
 
 // Font 3, the Japanese Gothic of the "　日付入力" button: the families that
 // provide fonts-japanese-gothic, IPA Gothic first under both the names
@@ -39,8 +39,7 @@ constexpr ObjectId before_button = 0;
 
 // Opens the window and creates its 23 gadgets. Returns 0, or 1 as soon as a
 // creation fails, after naming the gadget in one line on stderr.
-std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width,
-                              std::int64_t height);
+std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height);
 
 // The handlers; each takes the current event's subtype and returns 0.
 std::int64_t compute_date_after(std::int64_t subtype);

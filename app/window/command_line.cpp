@@ -38,7 +38,9 @@ char g_display_name[256] = "";
 
 #ifdef GDK_WINDOWING_X11
 // Xlib calls this when the connection breaks; it must not return.
-int x_connection_lost(Display*) { display_lost(); }
+int x_connection_lost(Display*) {
+    display_lost();
+}
 #endif
 
 // GDK's Wayland backend reports a broken connection to the compositor in a

@@ -1,9 +1,9 @@
 // The calculator's work: dates after and before, the calendar's date, the
 // about box.
-#include "app/window/accessibility.h"
-#include "app/window/calculator.h"
 #include "app/calculation/calculation.h"
 #include "app/calculation/i18n.h"
+#include "app/window/accessibility.h"
+#include "app/window/calculator.h"
 
 #include "runtime/core/string_functions.h"
 #include "runtime/core/wide_string.h"
@@ -27,8 +27,7 @@ void set_text_from_workspace(ObjectId gadget, std::int64_t start) {
 
 // Reads the entered date and a count from the fields, computes as the
 // command line does and shows the result with its note under it.
-void compute(ObjectId count_field, CountDirection direction, ObjectId result_field,
-             ObjectId note_label) {
+void compute(ObjectId count_field, CountDirection direction, ObjectId result_field, ObjectId note_label) {
     const std::int64_t start = workspace_position();
     const ObjectId inputs[] = {year_field, month_combo, day_combo, count_field};
     std::int64_t at[std::size(inputs)];
@@ -78,7 +77,10 @@ std::int64_t fill_date_from_calendar(std::int64_t) {
     workspace_step(); // keep the formatted date while its pieces are cut out
     const WideChar* text = workspace_string_at(start);
 
-    struct Piece { ObjectId gadget; std::int32_t from, length; };
+    struct Piece {
+        ObjectId gadget;
+        std::int32_t from, length;
+    };
     const Piece pieces[] = {{year_field, 1, 4}, {month_combo, 6, 2}, {day_combo, 9, 2}};
     for (const Piece& piece : pieces) {
         std::int64_t at = workspace_position();
@@ -97,9 +99,8 @@ std::int64_t show_about(std::int64_t subtype) {
     if (subtype != SUBTYPE_LEFT_CLICK) return 0;
     // The maker's name and address read the same in every language; they are
     // marked so that a language in another script may transcribe them.
-    message_box(WideText(_("合同会社Tovami Corporation")),
-                WideText(_("\n合同会社Tovami Corporation\n"
-                           "\u3000\u3000〒950-0000 新潟県架空市見本町1-2-3\n"
-                           "https://tovami.example.com/")));
+    message_box(WideText(_("合同会社Tovami Corporation")), WideText(_("\n合同会社Tovami Corporation\n"
+                                                                      "\u3000\u3000〒950-0000 新潟県架空市見本町1-2-3\n"
+                                                                      "https://tovami.example.com/")));
     return 0;
 }

@@ -1,12 +1,12 @@
 // The calculator's one window and its gadgets at fixed positions.
 #include "app/window/calculator.h"
 
-#include "app/window/accessibility.h"
 #include "app/calculation/date_note.h"
 #include "app/calculation/i18n.h"
 #include "app/calculation/japan_holidays.h"
-#include "app/window/keyboard.h"
 #include "app/command/terminal.h"
+#include "app/window/accessibility.h"
+#include "app/window/keyboard.h"
 
 #include "runtime/core/string_functions.h"
 #include "runtime/font/font.h"
@@ -45,7 +45,9 @@ bool created(ObjectId id, const char* failure) {
     return false;
 }
 
-void use_font(ObjectId gadget, ObjectId font) { gadget_set_font(gadget, font_handle(font)); }
+void use_font(ObjectId gadget, ObjectId font) {
+    gadget_set_font(gadget, font_handle(font));
+}
 
 // Items "1" .. "last", each appended at the end.
 void add_number_items(ObjectId combo, int last) {
@@ -66,11 +68,9 @@ void use_note_style(ObjectId label) {
 
 } // namespace
 
-std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width,
-                              std::int64_t height) {
-    main_window = window_open(AUTO_NUMBER, static_cast<std::int32_t>(x),
-                              static_cast<std::int32_t>(y), static_cast<std::int32_t>(width),
-                              static_cast<std::int32_t>(height), u"TovamiDaysAfter",
+std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height) {
+    main_window = window_open(AUTO_NUMBER, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y),
+                              static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), u"TovamiDaysAfter",
                               MAIN_WINDOW_FLAGS, nullptr);
     if (!created(main_window, _("cannot create the main window"))) return 1;
     window_set_color(main_window, APP_BACKGROUND);
@@ -109,8 +109,8 @@ std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width
     gadget_set_color(label, COLOR_BACK, APP_BACKGROUND);
     use_font(label, 1);
 
-    label = gadget_text_create(AUTO_NUMBER, 40, 110, 380, 25,
-                               WideText(_("valid period: 1970-01-01 <--> 2038-01-19")), TEXT_CENTRE);
+    label = gadget_text_create(AUTO_NUMBER, 40, 110, 380, 25, WideText(_("valid period: 1970-01-01 <--> 2038-01-19")),
+                               TEXT_CENTRE);
     if (!created(label, _("cannot create the valid period label"))) return 1;
     use_font(label, 1);
     // TRANSLATORS: a label with its Alt letter (see "days _after").
@@ -129,8 +129,7 @@ std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width
     add_number_items(day_combo, 31);
 
     // TRANSLATORS: the button that computes a row's result.
-    if (!created(gadget_button_create(before_button, 430, 220, 100, 40, WideText(_("push")),
-                                      PUSH_BUTTON_FLAGS),
+    if (!created(gadget_button_create(before_button, 430, 220, 100, 40, WideText(_("push")), PUSH_BUTTON_FLAGS),
                  _("cannot create the days-before push button")))
         return 1;
     use_font(before_button, 0);
@@ -155,8 +154,7 @@ std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width
     if (!created(date_calendar, _("cannot create the calendar"))) return 1;
     use_font(date_calendar, 1);
 
-    after_button = gadget_button_create(AUTO_NUMBER, 430, 160, 100, 40, WideText(_("push")),
-                                        PUSH_BUTTON_FLAGS);
+    after_button = gadget_button_create(AUTO_NUMBER, 430, 160, 100, 40, WideText(_("push")), PUSH_BUTTON_FLAGS);
     if (!created(after_button, _("cannot create the days-after push button"))) return 1;
     use_font(after_button, 0);
 
@@ -165,11 +163,9 @@ std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width
     use_font(month_combo, 0);
     add_number_items(month_combo, 12);
 
-    banner_gadget = gadget_image_create(AUTO_NUMBER, 30, 310, 600, 50,
-                                        image_handle(banner_image), IMAGE_SUNKEN);
+    banner_gadget = gadget_image_create(AUTO_NUMBER, 30, 310, 600, 50, image_handle(banner_image), IMAGE_SUNKEN);
     if (!created(banner_gadget, _("cannot create the banner image"))) return 1;
-    logo_gadget = gadget_image_create(AUTO_NUMBER, 660, 310, 100, 49,
-                                      image_handle(logo_image), IMAGE_SUNKEN);
+    logo_gadget = gadget_image_create(AUTO_NUMBER, 660, 310, 100, 49, image_handle(logo_image), IMAGE_SUNKEN);
     if (!created(logo_gadget, _("cannot create the logo image"))) return 1;
 
     // TRANSLATORS: a label with its Alt letter (see "days _after").
@@ -184,12 +180,10 @@ std::int64_t open_main_window(std::int64_t x, std::int64_t y, std::int64_t width
     // push buttons above and the next row below, and as wide as the longest
     // holiday name needs; empty until a result is computed.
     after_note_label = gadget_text_create(AUTO_NUMBER, 260, 201, 390, 18, nullptr, TEXT_LEFT);
-    if (!created(after_note_label, _("cannot create the note under the days-after result")))
-        return 1;
+    if (!created(after_note_label, _("cannot create the note under the days-after result"))) return 1;
     use_note_style(after_note_label);
     before_note_label = gadget_text_create(AUTO_NUMBER, 260, 261, 390, 18, nullptr, TEXT_LEFT);
-    if (!created(before_note_label, _("cannot create the note under the days-before result")))
-        return 1;
+    if (!created(before_note_label, _("cannot create the note under the days-before result"))) return 1;
     use_note_style(before_note_label);
 
     describe_main_window_for_access(labels);

@@ -1,10 +1,10 @@
 // Start-up, main loop and shut-down of the calculator.
+#include "app/calculation/i18n.h"
+#include "app/command/terminal.h"
 #include "app/window/app.h"
 #include "app/window/calculator.h"
 #include "app/window/command_line.h"
-#include "app/calculation/i18n.h"
 #include "app/window/identity.h"
-#include "app/command/terminal.h"
 
 #include "runtime/core/linked_list.h"
 #include "runtime/core/runtime_start.h"
@@ -48,8 +48,8 @@ ObjectId load_logo(const char* file_name) {
     if (id == 0) {
         const std::string name = std::string(TDA_LOGO_DIR) + '/' + file_name;
         std::FILE* file = std::fopen(name.c_str(), "rb");
-        const std::string reason = file != nullptr ? _("not a PNG or BMP image this program can decode")
-                                                   : g_strerror(errno);
+        const std::string reason =
+            file != nullptr ? _("not a PNG or BMP image this program can decode") : g_strerror(errno);
         if (file != nullptr) std::fclose(file);
         // TRANSLATORS: the first %s is the logo file's path, the second the reason.
         g_autofree gchar* line = g_strdup_printf(_("cannot read logo %s: %s"), name.c_str(), reason.c_str());
@@ -73,13 +73,19 @@ std::int64_t dispatch_event(std::int64_t type) {
     if (type == EVENT_GADGET) {
         ObjectId gadget = event_gadget();
         std::int64_t subtype = event_subtype();
-        if (gadget == before_button) compute_date_before(subtype);
-        else if (gadget == after_button) compute_date_after(subtype);
+        if (gadget == before_button)
+            compute_date_before(subtype);
+        else if (gadget == after_button)
+            compute_date_after(subtype);
         // Enter in a count field presses that row's push button.
-        else if (gadget == after_count_field && subtype == SUBTYPE_ENTER_KEY) compute_date_after(subtype);
-        else if (gadget == before_count_field && subtype == SUBTYPE_ENTER_KEY) compute_date_before(subtype);
-        else if (gadget == logo_gadget) show_about(subtype);
-        else if (gadget == date_input_button) fill_date_from_calendar(subtype);
+        else if (gadget == after_count_field && subtype == SUBTYPE_ENTER_KEY)
+            compute_date_after(subtype);
+        else if (gadget == before_count_field && subtype == SUBTYPE_ENTER_KEY)
+            compute_date_before(subtype);
+        else if (gadget == logo_gadget)
+            show_about(subtype);
+        else if (gadget == date_input_button)
+            fill_date_from_calendar(subtype);
     }
     return 1;
 }

@@ -95,7 +95,7 @@ bool window_painted(Display* display, Window window) {
 }
 
 int ignore_errors(Display*, XErrorEvent*) {
-    return 0;  // windows vanish while being examined
+    return 0; // windows vanish while being examined
 }
 
 } // namespace
@@ -209,10 +209,11 @@ int main(int argc, char** argv) {
     int status = 0;
     rusage usage{};
     wait4(child, &status, 0, &usage);
-    std::printf("paint_ms=%.1f map_ms=%.1f damage_ms=%.1f hwm_kib=%ld rss_kib=%ld gl=%d damage_reports=%d cpu_ms=%.1f\n",
-                paint_time, map_time, damage_time, hwm, rss, gl, damage_reports,
-                usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 + usage.ru_stime.tv_sec * 1e3 +
-                    usage.ru_stime.tv_usec / 1e3);
+    std::printf(
+        "paint_ms=%.1f map_ms=%.1f damage_ms=%.1f hwm_kib=%ld rss_kib=%ld gl=%d damage_reports=%d cpu_ms=%.1f\n",
+        paint_time, map_time, damage_time, hwm, rss, gl, damage_reports,
+        usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 + usage.ru_stime.tv_sec * 1e3 +
+            usage.ru_stime.tv_usec / 1e3);
     XCloseDisplay(display);
     return 0;
 }

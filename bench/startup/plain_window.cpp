@@ -151,42 +151,42 @@ int main(int argc, char** argv) {
 
     GtkWidget *year_view, *after_count, *after_result, *before_count, *before_result;
     GtkWidget *day_entry, *month_entry;
-    editor(40, 70, 100, 30, &year_view);                          // 1 year
+    editor(40, 70, 100, 30, &year_view); // 1 year
     set_font(year_view, "Sans 10");
     set_view_text(year_view, "year");
-    editor(30, 160, 100, 35, &after_count);                       // 2 days-after count
+    editor(30, 160, 100, 35, &after_count); // 2 days-after count
     set_front(after_count, colour(27, 15, 13));
     set_font(after_count, "Sans 10");
-    editor(260, 160, 160, 35, &after_result);                     // 3 days-after result
+    editor(260, 160, 160, 35, &after_result); // 3 days-after result
     set_front(after_result, colour(0, 0, 0));
-    label(240, 165, 10, 20, "=", 2);                              // 4
+    label(240, 165, 10, 20, "=", 2); // 4
     GtkWidget* after_box = nullptr;
-    GtkWidget* after_label = label(150, 170, 80, 25, "days after", 1, &after_box);  // 5
+    GtkWidget* after_label = label(150, 170, 80, 25, "days after", 1, &after_box); // 5
     set_front(after_label, colour(70, 70, 70));
     gtk_event_box_set_visible_window(GTK_EVENT_BOX(after_box), TRUE);
     gtk_widget_override_background_color(after_box, GTK_STATE_FLAG_NORMAL, &app_background);
     set_font(after_label, "Sans 9");
-    set_font(label(40, 110, 380, 25, "valid period: 1970-01-01 <--> 2038-01-19", 2), "Sans 9");  // 6
-    set_font(label(320, 40, 40, 25, "Day", 0), "Sans 9");         // 7
-    set_font(label(180, 40, 60, 25, "Month", 0), "Sans 9");       // 8
-    combo(320, 70, 100, 30, 31, &day_entry);                      // 9 day
-    set_font(button(430, 220, 100, 40, "push"), "Sans 10");       // 10 before push
-    editor(30, 220, 100, 35, &before_count);                      // 11 days-before count
-    set_font(label(140, 230, 90, 25, "days before", 1), "Sans 8");  // 12
-    label(240, 225, 10, 20, "=", 2);                              // 13
-    editor(260, 220, 160, 35, &before_result);                    // 14 days-before result
+    set_font(label(40, 110, 380, 25, "valid period: 1970-01-01 <--> 2038-01-19", 2), "Sans 9"); // 6
+    set_font(label(320, 40, 40, 25, "Day", 0), "Sans 9");                                       // 7
+    set_font(label(180, 40, 60, 25, "Month", 0), "Sans 9");                                     // 8
+    combo(320, 70, 100, 30, 31, &day_entry);                                                    // 9 day
+    set_font(button(430, 220, 100, 40, "push"), "Sans 10");                                     // 10 before push
+    editor(30, 220, 100, 35, &before_count);                                                    // 11 days-before count
+    set_font(label(140, 230, 90, 25, "days before", 1), "Sans 8");                              // 12
+    label(240, 225, 10, 20, "=", 2);                                                            // 13
+    editor(260, 220, 160, 35, &before_result);                                                  // 14 days-before result
     set_front(before_result, colour(0, 0, 0));
-    GtkWidget* calendar = gtk_calendar_new();                     // 15 calendar, today
+    GtkWidget* calendar = gtk_calendar_new(); // 15 calendar, today
     place(calendar, 560, 10, 200, 170);
     set_font(calendar, "Sans 9");
-    set_font(button(430, 160, 100, 40, "push"), "Sans 10");       // 16 after push
-    GtkWidget* month_box = combo(180, 70, 100, 30, 12, &month_entry);  // 17 month
+    set_font(button(430, 160, 100, 40, "push"), "Sans 10");           // 16 after push
+    GtkWidget* month_box = combo(180, 70, 100, 30, 12, &month_entry); // 17 month
     set_font(month_box, "Sans 10");
     set_font(month_entry, "Sans 10");
-    image(30, 310, "TovamiHidukeGULogoColor.png");                // 18 banner
-    image(660, 310, "TovamiLogoNeon100x49.png");                  // 19 logo
-    label(40, 40, 40, 25, "Year", 0);                             // 20
-    set_font(button(660, 190, 90, 25, "\xE3\x80\x80日付入力"), "IPAゴシック 9");  // 21
+    image(30, 310, "TovamiHidukeGULogoColor.png");                               // 18 banner
+    image(660, 310, "TovamiLogoNeon100x49.png");                                 // 19 logo
+    label(40, 40, 40, 25, "Year", 0);                                            // 20
+    set_font(button(660, 190, 90, 25, "\xE3\x80\x80日付入力"), "IPAゴシック 9"); // 21
 
     // Today's date from the calendar into the fields.
     guint year = 0, month = 0, day = 0;

@@ -17,32 +17,27 @@ SharedPoolEntry* shared_registry = nullptr;
 pthread_mutex_t shared_registry_mutex;
 pthread_once_t shared_registry_once = PTHREAD_ONCE_INIT;
 
-void shared_registry_mutex_init()
-{
+void shared_registry_mutex_init() {
     recursive_mutex_init(&shared_registry_mutex);
 }
 
 // The pool's mutex when the pool is locked, else null (for MutexGuard).
-pthread_mutex_t* pool_mutex(BlockPool* pool)
-{
+pthread_mutex_t* pool_mutex(BlockPool* pool) {
     return pool->locked != 0 ? &pool->mutex : nullptr;
 }
 
-char* chunk_slot(PoolChunk* chunk, std::int64_t index, std::int64_t stride)
-{
+char* chunk_slot(PoolChunk* chunk, std::int64_t index, std::int64_t stride) {
     return reinterpret_cast<char*>(chunk + 1) + index * stride;
 }
 
-void chunk_push(PoolChunk** head, PoolChunk* chunk)
-{
+void chunk_push(PoolChunk** head, PoolChunk* chunk) {
     chunk->previous = nullptr;
     chunk->next = *head;
     if (*head != nullptr) (*head)->previous = chunk;
     *head = chunk;
 }
 
-void chunk_unlink(PoolChunk** head, PoolChunk* chunk)
-{
+void chunk_unlink(PoolChunk** head, PoolChunk* chunk) {
     if (chunk->previous != nullptr) {
         chunk->previous->next = chunk->next;
     } else {
@@ -54,8 +49,7 @@ void chunk_unlink(PoolChunk** head, PoolChunk* chunk)
 }
 
 // A zeroed chunk of n slots, or null when the size cannot be had.
-PoolChunk* chunk_allocate(std::int64_t n, std::int64_t stride)
-{
+PoolChunk* chunk_allocate(std::int64_t n, std::int64_t stride) {
     std::int64_t bytes = 0;
     if (__builtin_mul_overflow(n, stride, &bytes)) return nullptr;
     if (__builtin_add_overflow(bytes, static_cast<std::int64_t>(sizeof(PoolChunk)), &bytes)) return nullptr;
@@ -64,16 +58,14 @@ PoolChunk* chunk_allocate(std::int64_t n, std::int64_t stride)
 
 // Slots of the next chunk: a sixteenth of the pool in multiples of 16, within
 // the pool's bounds (16 while fewer than 512 elements exist for a minimum of 16).
-std::int64_t next_chunk_size(const BlockPool* pool)
-{
+std::int64_t next_chunk_size(const BlockPool* pool) {
     std::int64_t n = (pool->total_elements / 16) & ~std::int64_t{15};
     if (n < pool->minimum_chunk) return pool->minimum_chunk;
     if (n > pool->maximum_chunk) return pool->maximum_chunk;
     return n;
 }
 
-void free_chunk_list(PoolChunk* chunk)
-{
+void free_chunk_list(PoolChunk* chunk) {
     while (chunk != nullptr) {
         PoolChunk* next = chunk->next;
         sized_free(chunk);
@@ -81,9 +73,7 @@ void free_chunk_list(PoolChunk* chunk)
     }
 }
 
-BlockPool* private_pool_create(std::int64_t stride, std::int32_t minimum, std::int32_t maximum,
-                               std::int32_t flags)
-{
+BlockPool* private_pool_create(std::int64_t stride, std::int32_t minimum, std::int32_t maximum, std::int32_t flags) {
     auto* pool = static_cast<BlockPool*>(mem_alloc_zeroed(sizeof(BlockPool)));
     if (pool == nullptr) return nullptr;
     pool->stride = stride;
@@ -97,24 +87,22 @@ BlockPool* private_pool_create(std::int64_t stride, std::int32_t minimum, std::i
     return pool;
 }
 
-void private_pool_destroy(BlockPool* pool)
-{
+void private_pool_destroy(BlockPool* pool) {
     pool_clear(pool);
     if (pool->locked != 0) pthread_mutex_destroy(&pool->mutex);
     mem_free(pool);
 }
 
-std::int64_t count_chunks(const PoolChunk* chunk)
-{
+std::int64_t count_chunks(const PoolChunk* chunk) {
     std::int64_t n = 0;
-    for (; chunk != nullptr; chunk = chunk->next) ++n;
+    for (; chunk != nullptr; chunk = chunk->next)
+        ++n;
     return n;
 }
 
 } // namespace
 
-BlockPool* pool_create(std::int64_t element_size, std::int32_t minimum, std::int32_t maximum, std::int32_t flags)
-{
+BlockPool* pool_create(std::int64_t element_size, std::int32_t minimum, std::int32_t maximum, std::int32_t flags) {
     // Sizes so large that the stride would overflow are refused outright.
     if (element_size < 0 || element_size > std::numeric_limits<std::int32_t>::max()) return nullptr;
     const std::int64_t stride = ((element_size + 7) & ~std::int64_t{7}) + SLOT_HEADER;
@@ -149,8 +137,7 @@ BlockPool* pool_create(std::int64_t element_size, std::int32_t minimum, std::int
     return pool;
 }
 
-void* pool_alloc(BlockPool* pool)
-{
+void* pool_alloc(BlockPool* pool) {
     if (pool == nullptr) return nullptr;
     MutexGuard guard(pool_mutex(pool));
     char* slot = nullptr;
@@ -189,15 +176,13 @@ void* pool_alloc(BlockPool* pool)
     return slot + SLOT_HEADER;
 }
 
-void* pool_alloc_zeroed(BlockPool* pool)
-{
+void* pool_alloc_zeroed(BlockPool* pool) {
     void* element = pool_alloc(pool);
     if (element != nullptr) std::memset(element, 0, static_cast<std::size_t>(pool->stride - SLOT_HEADER));
     return element;
 }
 
-void pool_free(BlockPool* pool, void* element)
-{
+void pool_free(BlockPool* pool, void* element) {
     if (pool == nullptr || element == nullptr) return;
     MutexGuard guard(pool_mutex(pool));
     char* slot = static_cast<char*>(element) - SLOT_HEADER;
@@ -217,8 +202,7 @@ void pool_free(BlockPool* pool, void* element)
     }
 }
 
-void pool_clear(BlockPool* pool)
-{
+void pool_clear(BlockPool* pool) {
     if (pool == nullptr) return;
     MutexGuard guard(pool_mutex(pool));
     free_chunk_list(pool->full_chunks);
@@ -228,8 +212,7 @@ void pool_clear(BlockPool* pool)
     pool->total_elements = 0;
 }
 
-void pool_destroy(BlockPool* pool)
-{
+void pool_destroy(BlockPool* pool) {
     if (pool == nullptr) return;
     if (pool->shared_entry == nullptr) {
         private_pool_destroy(pool);
@@ -251,36 +234,31 @@ void pool_destroy(BlockPool* pool)
     mem_free(entry);
 }
 
-std::int64_t pool_total_elements(BlockPool* pool)
-{
+std::int64_t pool_total_elements(BlockPool* pool) {
     if (pool == nullptr) return 0;
     MutexGuard guard(pool_mutex(pool));
     return pool->total_elements;
 }
 
-std::int64_t pool_chunk_count(BlockPool* pool)
-{
+std::int64_t pool_chunk_count(BlockPool* pool) {
     if (pool == nullptr) return 0;
     MutexGuard guard(pool_mutex(pool));
     return count_chunks(pool->open_chunks) + count_chunks(pool->full_chunks);
 }
 
-std::int64_t pool_open_chunk_count(BlockPool* pool)
-{
+std::int64_t pool_open_chunk_count(BlockPool* pool) {
     if (pool == nullptr) return 0;
     MutexGuard guard(pool_mutex(pool));
     return count_chunks(pool->open_chunks);
 }
 
-std::int64_t pool_full_chunk_count(BlockPool* pool)
-{
+std::int64_t pool_full_chunk_count(BlockPool* pool) {
     if (pool == nullptr) return 0;
     MutexGuard guard(pool_mutex(pool));
     return count_chunks(pool->full_chunks);
 }
 
-std::int32_t pool_shared_use_count(BlockPool* pool)
-{
+std::int32_t pool_shared_use_count(BlockPool* pool) {
     if (pool == nullptr || pool->shared_entry == nullptr) return 0;
     pthread_once(&shared_registry_once, shared_registry_mutex_init);
     MutexGuard guard(&shared_registry_mutex);

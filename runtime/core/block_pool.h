@@ -17,29 +17,29 @@ constexpr std::int32_t POOL_SHARED = 4;   // reuse the registered pool of equal 
 // of stride bytes. Each slot starts with an 8-byte word: the owning chunk while
 // the element is in use, the next free slot of the chunk while it is free.
 struct PoolChunk {
-    PoolChunk* next;          // next chunk of the same list
-    PoolChunk* previous;      // previous chunk of the same list
-    void* free_head;          // first free slot (its header word), null when none
-    std::int32_t capacity;    // number of slots in the chunk
-    std::int32_t high_water;  // slots ever handed out (a new chunk starts at 1)
-    std::int32_t free_count;  // slots on the free list
-    std::int32_t reserved;    // keeps the slots 8-byte aligned
+    PoolChunk* next;         // next chunk of the same list
+    PoolChunk* previous;     // previous chunk of the same list
+    void* free_head;         // first free slot (its header word), null when none
+    std::int32_t capacity;   // number of slots in the chunk
+    std::int32_t high_water; // slots ever handed out (a new chunk starts at 1)
+    std::int32_t free_count; // slots on the free list
+    std::int32_t reserved;   // keeps the slots 8-byte aligned
 };
 static_assert(sizeof(PoolChunk) == 40, "chunk header is five words");
 
 struct SharedPoolEntry;
 
 struct BlockPool {
-    PoolChunk* full_chunks;       // chunks with no free slot, and all one-slot chunks
-    PoolChunk* open_chunks;       // chunks that can still hand out a slot
+    PoolChunk* full_chunks;        // chunks with no free slot, and all one-slot chunks
+    PoolChunk* open_chunks;        // chunks that can still hand out a slot
     SharedPoolEntry* shared_entry; // registry entry of a shared pool, else null
-    std::int64_t total_elements;  // sum of the capacities of all chunks
-    std::int64_t stride;          // bytes per slot: element size rounded up to 8, plus 8 for the header
-    std::int32_t minimum_chunk;   // fewest slots in a new chunk
-    std::int32_t maximum_chunk;   // most slots in a new chunk
-    std::int32_t locked;          // 1 when the pool has its own mutex
-    std::int32_t reserved;        // padding
-    pthread_mutex_t mutex;        // recursive; guards every operation when locked
+    std::int64_t total_elements;   // sum of the capacities of all chunks
+    std::int64_t stride;           // bytes per slot: element size rounded up to 8, plus 8 for the header
+    std::int32_t minimum_chunk;    // fewest slots in a new chunk
+    std::int32_t maximum_chunk;    // most slots in a new chunk
+    std::int32_t locked;           // 1 when the pool has its own mutex
+    std::int32_t reserved;         // padding
+    pthread_mutex_t mutex;         // recursive; guards every operation when locked
 };
 
 // Entry of the process-wide shared-pool registry (newest first).
@@ -79,8 +79,8 @@ void pool_clear(BlockPool* pool);
 void pool_destroy(BlockPool* pool);
 
 // Read-only views for tests and measurements (taken under the pool mutex).
-std::int64_t pool_total_elements(BlockPool* pool);  // capacity of all chunks
-std::int64_t pool_chunk_count(BlockPool* pool);     // chunks on both lists
+std::int64_t pool_total_elements(BlockPool* pool);   // capacity of all chunks
+std::int64_t pool_chunk_count(BlockPool* pool);      // chunks on both lists
 std::int64_t pool_open_chunk_count(BlockPool* pool); // chunks on the open list
 std::int64_t pool_full_chunk_count(BlockPool* pool); // chunks on the full list
 std::int32_t pool_shared_use_count(BlockPool* pool); // uses of a shared pool, 0 for a private one

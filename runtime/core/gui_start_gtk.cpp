@@ -14,11 +14,11 @@
 
 namespace {
 
-GStaticRecMutex g_gdk_lock = G_STATIC_REC_MUTEX_INIT;  // the GDK lock
-bool g_gui_started = false;                             // set once by gui_start
-bool g_gui_holds_lock = false;                          // main thread holds the lock entered by gui_start
+GStaticRecMutex g_gdk_lock = G_STATIC_REC_MUTEX_INIT; // the GDK lock
+bool g_gui_started = false;                           // set once by gui_start
+bool g_gui_holds_lock = false;                        // main thread holds the lock entered by gui_start
 
-}  // namespace
+} // namespace
 
 void gdk_lock_enter() {
     g_static_rec_mutex_lock(&g_gdk_lock);

@@ -11,20 +11,17 @@ namespace {
 // Links followed by the calling thread's last list_select (test seam).
 thread_local std::int64_t select_steps = 0;
 
-void* data_of(ListElement* element) noexcept
-{
+void* data_of(ListElement* element) noexcept {
     return element == nullptr ? nullptr : reinterpret_cast<char*>(element) + sizeof(ListElement);
 }
 
 // The current element changes together with the owner's second word.
-void set_current(LinkedList* list, ListElement* element) noexcept
-{
+void set_current(LinkedList* list, ListElement* element) noexcept {
     list->current = element;
     *list->current_slot = data_of(element);
 }
 
-ListElement* walk_forward(ListElement* from, std::int64_t steps) noexcept
-{
+ListElement* walk_forward(ListElement* from, std::int64_t steps) noexcept {
     while (from != nullptr && steps > 0) {
         from = from->next;
         ++select_steps;
@@ -33,8 +30,7 @@ ListElement* walk_forward(ListElement* from, std::int64_t steps) noexcept
     return from;
 }
 
-ListElement* walk_backward(ListElement* from, std::int64_t steps) noexcept
-{
+ListElement* walk_backward(ListElement* from, std::int64_t steps) noexcept {
     while (from != nullptr && steps > 0) {
         from = from->previous;
         ++select_steps;
@@ -45,9 +41,7 @@ ListElement* walk_backward(ListElement* from, std::int64_t steps) noexcept
 
 } // namespace
 
-LinkedList* list_create(std::int64_t data_size, ListField* field, const RecordLayout* layout,
-                        std::int32_t parameter)
-{
+LinkedList* list_create(std::int64_t data_size, ListField* field, const RecordLayout* layout, std::int32_t parameter) {
     if (data_size < 0) return nullptr;
     auto* list = static_cast<LinkedList*>(mem_alloc_zeroed(sizeof(LinkedList)));
     if (list == nullptr) return nullptr;
@@ -77,8 +71,7 @@ LinkedList* list_create(std::int64_t data_size, ListField* field, const RecordLa
     return list;
 }
 
-void* list_add(LinkedList* list)
-{
+void* list_add(LinkedList* list) {
     if (list == nullptr) return nullptr;
     auto* element = static_cast<ListElement*>(pool_alloc(list->pool));
     if (element == nullptr) return nullptr;
@@ -105,8 +98,7 @@ void* list_add(LinkedList* list)
     return data_of(element);
 }
 
-void* list_select(LinkedList* list, std::int64_t index)
-{
+void* list_select(LinkedList* list, std::int64_t index) {
     select_steps = 0;
     if (list == nullptr) return nullptr;
     const std::int64_t previous_index = list->current_index;
@@ -144,8 +136,7 @@ void* list_select(LinkedList* list, std::int64_t index)
     return data_of(reached);
 }
 
-void list_clear(LinkedList* list)
-{
+void list_clear(LinkedList* list) {
     if (list == nullptr) return;
     ListElement* element = list->first;
     while (element != nullptr) {
@@ -161,8 +152,7 @@ void list_clear(LinkedList* list)
     list->position_lost = 1;
 }
 
-void list_free(LinkedList* list)
-{
+void list_free(LinkedList* list) {
     if (list == nullptr) return;
     list_clear(list);
     pool_destroy(list->pool);
@@ -179,8 +169,7 @@ void list_free(LinkedList* list)
     mem_free(list);
 }
 
-std::int32_t list_copy(LinkedList* source, LinkedList* destination, std::int32_t clear_first)
-{
+std::int32_t list_copy(LinkedList* source, LinkedList* destination, std::int32_t clear_first) {
     if (source == nullptr || destination == nullptr) return 0;
     if (source == destination) return 1;
     if (source->element_size != destination->element_size) return 0;
@@ -194,8 +183,7 @@ std::int32_t list_copy(LinkedList* source, LinkedList* destination, std::int32_t
     return 1;
 }
 
-void list_hooks_init()
-{
+void list_hooks_init() {
     container_hooks_set_lists(
         [](std::int64_t data_size, void* list_field, const RecordLayout* layout, std::int32_t parameter) -> void* {
             return list_create(data_size, static_cast<ListField*>(list_field), layout, parameter);
@@ -206,7 +194,6 @@ void list_hooks_init()
         [](void* list) { list_free(static_cast<LinkedList*>(list)); });
 }
 
-std::int64_t list_select_steps()
-{
+std::int64_t list_select_steps() {
     return select_steps;
 }

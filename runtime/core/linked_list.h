@@ -32,29 +32,28 @@ constexpr std::int32_t LIST_POOL_MIN_CHUNK = 16;
 constexpr std::int32_t LIST_POOL_MAX_CHUNK = 65536;
 
 struct LinkedList {
-    ListElement* first;          // first element, or null
-    ListElement* last;           // last element, or null
-    ListElement* current;        // current element, or null
-    void** current_slot;         // second word of the ListField, written with current
-    std::int64_t count;          // number of elements
-    std::int64_t current_index;  // 0-based index of current; meaningful while the position is known
-    const RecordLayout* layout;  // managed fields of an element, or null
-    BlockPool* pool;             // where elements come from (shared)
-    void* extra_blocks;          // chain of sized blocks freed with the list (first word links the next)
-    ListField* list_field;       // the owner's field, or the list's own
-    std::int64_t element_size;   // element data size + 16
-    std::int32_t parameter;      // kept from creation, unused by the list operations
-    std::uint8_t position_lost;  // no current element: the next selection starts from an end
+    ListElement* first;              // first element, or null
+    ListElement* last;               // last element, or null
+    ListElement* current;            // current element, or null
+    void** current_slot;             // second word of the ListField, written with current
+    std::int64_t count;              // number of elements
+    std::int64_t current_index;      // 0-based index of current; meaningful while the position is known
+    const RecordLayout* layout;      // managed fields of an element, or null
+    BlockPool* pool;                 // where elements come from (shared)
+    void* extra_blocks;              // chain of sized blocks freed with the list (first word links the next)
+    ListField* list_field;           // the owner's field, or the list's own
+    std::int64_t element_size;       // element data size + 16
+    std::int32_t parameter;          // kept from creation, unused by the list operations
+    std::uint8_t position_lost;      // no current element: the next selection starts from an end
     std::uint8_t elements_need_init; // layout_needs_init of the layout
-    std::uint8_t owns_list_field; // the list allocated its ListField itself
+    std::uint8_t owns_list_field;    // the list allocated its ListField itself
 };
 
 // Creates an empty list of elements of data_size bytes. The list is stored in
 // field (or in a ListField of its own when field is null) and field->current
 // is set to null. Null on allocation failure or a negative size (field is
 // left untouched then).
-LinkedList* list_create(std::int64_t data_size, ListField* field, const RecordLayout* layout,
-                        std::int32_t parameter);
+LinkedList* list_create(std::int64_t data_size, ListField* field, const RecordLayout* layout, std::int32_t parameter);
 
 // Data of a new zeroed (and initialised) element inserted after the current
 // element, or at the front when there is none; it becomes current. Null when

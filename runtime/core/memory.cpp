@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr std::int64_t HEADER_BYTES = 8;  // payload length in front of every sized block
+constexpr std::int64_t HEADER_BYTES = 8; // payload length in front of every sized block
 
 // Allocations still allowed before the test seam makes them fail; negative
 // means never fail.
@@ -19,8 +19,7 @@ bool allocation_denied() {
     std::int64_t left = g_fail_countdown.load(std::memory_order_relaxed);
     while (left >= 0) {
         if (left == 0) return true;
-        if (g_fail_countdown.compare_exchange_weak(left, left - 1, std::memory_order_relaxed))
-            return false;
+        if (g_fail_countdown.compare_exchange_weak(left, left - 1, std::memory_order_relaxed)) return false;
     }
     return false;
 }
@@ -49,7 +48,7 @@ void* sized_resize_with(void* payload, std::int64_t n, bool zero_fill) {
     return new_header + 1;
 }
 
-}  // namespace
+} // namespace
 
 void* mem_alloc_zeroed(std::size_t size) {
     if (allocation_denied()) return nullptr;
@@ -66,8 +65,7 @@ void* mem_realloc_zeroed(void* block, std::size_t old_size, std::size_t new_size
     if (allocation_denied()) return nullptr;
     void* grown = std::realloc(block, new_size == 0 ? 1 : new_size);
     if (grown == nullptr) return nullptr;
-    if (new_size > old_size)
-        std::memset(static_cast<char*>(grown) + old_size, 0, new_size - old_size);
+    if (new_size > old_size) std::memset(static_cast<char*>(grown) + old_size, 0, new_size - old_size);
     return grown;
 }
 

@@ -11,39 +11,33 @@ namespace {
 pthread_mutex_t create_once_mutex; // serialises table_create_once
 pthread_once_t create_once_init = PTHREAD_ONCE_INIT;
 
-void create_once_mutex_init()
-{
+void create_once_mutex_init() {
     recursive_mutex_init(&create_once_mutex);
 }
 
-void* node_record(AutoNode* node)
-{
+void* node_record(AutoNode* node) {
     return node + 1;
 }
 
-ObjectId node_id(AutoNode* node)
-{
+ObjectId node_id(AutoNode* node) {
     return static_cast<ObjectId>(reinterpret_cast<std::intptr_t>(node_record(node)));
 }
 
 // A record counts as live while its first word (the toolkit handle) is set.
-bool record_live(const void* record)
-{
+bool record_live(const void* record) {
     if (record == nullptr) return false;
     std::uint64_t handle = 0;
     std::memcpy(&handle, record, sizeof handle);
     return handle != 0;
 }
 
-bool is_slot_number(const ObjectTable* table, ObjectId id)
-{
+bool is_slot_number(const ObjectTable* table, ObjectId id) {
     return id >= 0 && id < table->slot_count;
 }
 
 // The automatic node whose record has the address id, or null. id is only
 // compared, never dereferenced, until it is known to be one of ours.
-AutoNode* find_node(const ObjectTable* table, ObjectId id)
-{
+AutoNode* find_node(const ObjectTable* table, ObjectId id) {
     for (AutoNode* node = table->automatic; node != nullptr; node = node->next) {
         if (node_id(node) == id) return node;
     }
@@ -52,8 +46,7 @@ AutoNode* find_node(const ObjectTable* table, ObjectId id)
 
 // New zeroed node of 16 + record size bytes at the head (newest) of the
 // automatic list; its record, or null.
-void* push_node(ObjectTable* table)
-{
+void* push_node(ObjectTable* table) {
     auto* node = static_cast<AutoNode*>(sized_alloc(static_cast<std::int64_t>(sizeof(AutoNode)) + table->record_size));
     if (node == nullptr) return nullptr;
     node->next = table->automatic;
@@ -63,8 +56,7 @@ void* push_node(ObjectTable* table)
     return node_record(node);
 }
 
-void unlink_node(ObjectTable* table, AutoNode* node)
-{
+void unlink_node(ObjectTable* table, AutoNode* node) {
     if (table->walk_node == node) table->walk_node = node->previous; // a walk goes on with the next newer node
     if (node->previous != nullptr) {
         node->previous->next = node->next;
@@ -77,8 +69,7 @@ void unlink_node(ObjectTable* table, AutoNode* node)
 
 } // namespace
 
-ObjectTable* table_create(std::int32_t record_size, std::int32_t growth, ObjectFreeProc free_procedure)
-{
+ObjectTable* table_create(std::int32_t record_size, std::int32_t growth, ObjectFreeProc free_procedure) {
     if (record_size < 8) record_size = 8;
     if (growth < 1) growth = 1;
     auto* table = static_cast<ObjectTable*>(mem_alloc_zeroed(sizeof(ObjectTable)));
@@ -96,8 +87,7 @@ ObjectTable* table_create(std::int32_t record_size, std::int32_t growth, ObjectF
     return table;
 }
 
-void* object_allocate(ObjectTable* table, ObjectId number)
-{
+void* object_allocate(ObjectTable* table, ObjectId number) {
     if (table == nullptr) return nullptr;
     MutexGuard guard(&table->mutex);
     if (number == AUTO_NUMBER) return push_node(table);
@@ -124,8 +114,7 @@ void* object_allocate(ObjectTable* table, ObjectId number)
     return record;
 }
 
-void* object_lookup(ObjectTable* table, ObjectId id)
-{
+void* object_lookup(ObjectTable* table, ObjectId id) {
     if (table == nullptr) return nullptr;
     MutexGuard guard(&table->mutex);
     if (is_slot_number(table, id)) {
@@ -137,8 +126,7 @@ void* object_lookup(ObjectTable* table, ObjectId id)
     return node_record(node);
 }
 
-void object_release(ObjectTable* table, ObjectId id)
-{
+void object_release(ObjectTable* table, ObjectId id) {
     if (table == nullptr) return;
     MutexGuard guard(&table->mutex);
     if (is_slot_number(table, id)) {
@@ -150,8 +138,7 @@ void object_release(ObjectTable* table, ObjectId id)
     if (node != nullptr) unlink_node(table, node);
 }
 
-void table_free_all(ObjectTable* table)
-{
+void table_free_all(ObjectTable* table) {
     if (table == nullptr || table->free_procedure == nullptr) return;
     MutexGuard guard(&table->mutex);
     // slot_count and slots are re-read each round: the free procedure may
@@ -168,18 +155,17 @@ void table_free_all(ObjectTable* table)
     }
 }
 
-void table_iterate_begin(ObjectTable* table)
-{
+void table_iterate_begin(ObjectTable* table) {
     if (table == nullptr) return;
     pthread_mutex_lock(&table->mutex);
     table->walk_index = 0;
     AutoNode* oldest = table->automatic;
-    while (oldest != nullptr && oldest->next != nullptr) oldest = oldest->next;
+    while (oldest != nullptr && oldest->next != nullptr)
+        oldest = oldest->next;
     table->walk_node = oldest;
 }
 
-void* table_iterate_next(ObjectTable* table, ObjectId* out_id)
-{
+void* table_iterate_next(ObjectTable* table, ObjectId* out_id) {
     if (table == nullptr) return nullptr;
     while (table->walk_index < table->slot_count) {
         const std::int64_t number = table->walk_index++;
@@ -201,8 +187,7 @@ void* table_iterate_next(ObjectTable* table, ObjectId* out_id)
     return nullptr;
 }
 
-void table_iterate_abort(ObjectTable* table)
-{
+void table_iterate_abort(ObjectTable* table) {
     if (table == nullptr) return;
     table->walk_node = nullptr;
     table->walk_index = table->slot_count;
@@ -210,8 +195,7 @@ void table_iterate_abort(ObjectTable* table)
 }
 
 void table_create_once(ObjectTable** slot, std::int32_t record_size, std::int32_t growth,
-                       ObjectFreeProc free_procedure)
-{
+                       ObjectFreeProc free_procedure) {
     if (slot == nullptr) return;
     pthread_once(&create_once_init, create_once_mutex_init);
     MutexGuard guard(&create_once_mutex);

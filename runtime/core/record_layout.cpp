@@ -12,22 +12,20 @@ ContainerHooks hooks{}; // filled at start-up, read-only afterwards
 
 // One decoded layout entry.
 struct LayoutEntry {
-    RecordLayout code;            // LAYOUT_* code, or 0 for a WideString field
-    std::int64_t offset;          // byte offset of the field in the record
-    std::int64_t width;           // bytes the field occupies
-    const std::int64_t* words;    // the entry's words after the code
-    std::int64_t length;          // words of the whole entry, code included
+    RecordLayout code;         // LAYOUT_* code, or 0 for a WideString field
+    std::int64_t offset;       // byte offset of the field in the record
+    std::int64_t width;        // bytes the field occupies
+    const std::int64_t* words; // the entry's words after the code
+    std::int64_t length;       // words of the whole entry, code included
 };
 
-const RecordLayout* nested_layout(std::int64_t word)
-{
+const RecordLayout* nested_layout(std::int64_t word) {
     return reinterpret_cast<const RecordLayout*>(static_cast<std::intptr_t>(word));
 }
 
 // Decodes the entry at entry; false at LAYOUT_END or at a code that is not a
 // layout code (which ends the layout as well).
-bool decode(const RecordLayout* entry, LayoutEntry* out)
-{
+bool decode(const RecordLayout* entry, LayoutEntry* out) {
     const RecordLayout first = entry[0];
     if (first >= 0) {
         *out = {0, first, 8, entry, 1};
@@ -35,32 +33,42 @@ bool decode(const RecordLayout* entry, LayoutEntry* out)
     }
     const std::int64_t* w = entry + 1;
     switch (first) {
-    case LAYOUT_RECORD_ARRAY: *out = {first, w[1], w[0] * w[2], w, 5}; return true;
-    case LAYOUT_RECORD: *out = {first, w[0], w[1], w, 4}; return true;
-    case LAYOUT_ARRAY: *out = {first, w[0], 8, w, 6}; return true;
-    case LAYOUT_LIST: *out = {first, w[0], 16, w, 5}; return true;
-    case LAYOUT_MAP: *out = {first, w[0], 8, w, 6}; return true;
-    case LAYOUT_ARRAY_ND: *out = {first, w[0], (w[1] + 1) * 8, w, 6 + w[1]}; return true;
-    default: return false;
+    case LAYOUT_RECORD_ARRAY:
+        *out = {first, w[1], w[0] * w[2], w, 5};
+        return true;
+    case LAYOUT_RECORD:
+        *out = {first, w[0], w[1], w, 4};
+        return true;
+    case LAYOUT_ARRAY:
+        *out = {first, w[0], 8, w, 6};
+        return true;
+    case LAYOUT_LIST:
+        *out = {first, w[0], 16, w, 5};
+        return true;
+    case LAYOUT_MAP:
+        *out = {first, w[0], 8, w, 6};
+        return true;
+    case LAYOUT_ARRAY_ND:
+        *out = {first, w[0], (w[1] + 1) * 8, w, 6 + w[1]};
+        return true;
+    default:
+        return false;
     }
 }
 
-void* load_word(const char* field)
-{
+void* load_word(const char* field) {
     void* value = nullptr;
     std::memcpy(&value, field, sizeof value);
     return value;
 }
 
-void store_word(char* field, const void* value)
-{
+void store_word(char* field, const void* value) {
     std::memcpy(field, &value, sizeof value);
 }
 
 // Releases the container held in field (if any) through its destroy hook and
 // leaves the container word null.
-void destroy_container(const LayoutEntry& e, char* field)
-{
+void destroy_container(const LayoutEntry& e, char* field) {
     void* container = load_word(field);
     if (container == nullptr) return;
     switch (e.code) {
@@ -77,15 +85,15 @@ void destroy_container(const LayoutEntry& e, char* field)
         if (hooks.map_destroy == nullptr) return;
         hooks.map_destroy(container);
         break;
-    default: return;
+    default:
+        return;
     }
     store_word(field, nullptr);
 }
 
 // Builds a new container in field from the entry's declared parameters; the
 // new container (or null).
-void* create_container(const LayoutEntry& e, char* field)
-{
+void* create_container(const LayoutEntry& e, char* field) {
     const std::int64_t* w = e.words;
     switch (e.code) {
     case LAYOUT_ARRAY:
@@ -103,12 +111,12 @@ void* create_container(const LayoutEntry& e, char* field)
         if (hooks.map_create == nullptr) return nullptr;
         return hooks.map_create(w[1], static_cast<std::int32_t>(w[2]), nested_layout(w[3]),
                                 reinterpret_cast<void**>(field), static_cast<std::int32_t>(w[4]));
-    default: return nullptr;
+    default:
+        return nullptr;
     }
 }
 
-void copy_container_entries(const LayoutEntry& e, void* source, void* destination)
-{
+void copy_container_entries(const LayoutEntry& e, void* source, void* destination) {
     switch (e.code) {
     case LAYOUT_ARRAY:
     case LAYOUT_ARRAY_ND:
@@ -120,13 +128,13 @@ void copy_container_entries(const LayoutEntry& e, void* source, void* destinatio
     case LAYOUT_MAP:
         if (hooks.map_copy != nullptr) hooks.map_copy(source, destination, 0);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
 // Deep copy of one field from src to dst (both point at the field).
-void copy_field(const LayoutEntry& e, char* dst, const char* src)
-{
+void copy_field(const LayoutEntry& e, char* dst, const char* src) {
     switch (e.code) {
     case 0: {
         auto* old_string = static_cast<WideChar*>(load_word(dst));
@@ -149,7 +157,8 @@ void copy_field(const LayoutEntry& e, char* dst, const char* src)
             layout_copy(dst + at, e.words[2], nested_layout(e.words[3]), src + at);
         }
         return;
-    default: break;
+    default:
+        break;
     }
     // Container fields: the destination's own container goes, a new one is
     // built with the entry's parameters and receives the source's entries.
@@ -163,34 +172,29 @@ void copy_field(const LayoutEntry& e, char* dst, const char* src)
 
 } // namespace
 
-void container_hooks_set_arrays(ArrayCreateHook create, ArrayCopyHook copy, ArrayDestroyHook destroy)
-{
+void container_hooks_set_arrays(ArrayCreateHook create, ArrayCopyHook copy, ArrayDestroyHook destroy) {
     hooks.array_create = create;
     hooks.array_copy = copy;
     hooks.array_destroy = destroy;
 }
 
-void container_hooks_set_lists(ListCreateHook create, ListCopyHook copy, ListDestroyHook destroy)
-{
+void container_hooks_set_lists(ListCreateHook create, ListCopyHook copy, ListDestroyHook destroy) {
     hooks.list_create = create;
     hooks.list_copy = copy;
     hooks.list_destroy = destroy;
 }
 
-void container_hooks_set_maps(MapCreateHook create, MapCopyHook copy, MapDestroyHook destroy)
-{
+void container_hooks_set_maps(MapCreateHook create, MapCopyHook copy, MapDestroyHook destroy) {
     hooks.map_create = create;
     hooks.map_copy = copy;
     hooks.map_destroy = destroy;
 }
 
-const ContainerHooks& container_hooks()
-{
+const ContainerHooks& container_hooks() {
     return hooks;
 }
 
-void layout_copy(void* destination, std::int64_t size, const RecordLayout* layout, const void* source)
-{
+void layout_copy(void* destination, std::int64_t size, const RecordLayout* layout, const void* source) {
     if (destination == source || destination == nullptr || source == nullptr || size < 0) return;
     auto* dst = static_cast<char*>(destination);
     const auto* src = static_cast<const char*>(source);
@@ -210,8 +214,7 @@ void layout_copy(void* destination, std::int64_t size, const RecordLayout* layou
     if (size > p) std::memcpy(dst + p, src + p, static_cast<std::size_t>(size - p));
 }
 
-void layout_clear(void* record, const RecordLayout* layout)
-{
+void layout_clear(void* record, const RecordLayout* layout) {
     if (record == nullptr || layout == nullptr) return;
     auto* base = static_cast<char*>(record);
     LayoutEntry e;
@@ -224,27 +227,33 @@ void layout_clear(void* record, const RecordLayout* layout)
             string_free(static_cast<WideChar*>(load_word(field)));
             store_word(field, nullptr);
             break;
-        case LAYOUT_RECORD: layout_clear(field, nested_layout(e.words[2])); break;
+        case LAYOUT_RECORD:
+            layout_clear(field, nested_layout(e.words[2]));
+            break;
         case LAYOUT_RECORD_ARRAY:
             for (std::int64_t i = 0; i < e.words[0]; ++i) {
                 layout_clear(field + i * e.words[2], nested_layout(e.words[3]));
             }
             break;
-        default: destroy_container(e, field); break;
+        default:
+            destroy_container(e, field);
+            break;
         }
     }
 }
 
-void layout_init(void* record, const RecordLayout* layout)
-{
+void layout_init(void* record, const RecordLayout* layout) {
     if (record == nullptr || layout == nullptr) return;
     auto* base = static_cast<char*>(record);
     LayoutEntry e;
     for (const RecordLayout* entry = layout; decode(entry, &e); entry += e.length) {
         char* field = base + e.offset;
         switch (e.code) {
-        case 0: break; // a zeroed string field is the empty string already
-        case LAYOUT_RECORD: layout_init(field, nested_layout(e.words[2])); break;
+        case 0:
+            break; // a zeroed string field is the empty string already
+        case LAYOUT_RECORD:
+            layout_init(field, nested_layout(e.words[2]));
+            break;
         case LAYOUT_RECORD_ARRAY:
             for (std::int64_t i = 0; i < e.words[0]; ++i) {
                 layout_init(field + i * e.words[2], nested_layout(e.words[3]));
@@ -254,13 +263,14 @@ void layout_init(void* record, const RecordLayout* layout)
             std::memcpy(field + 8, e.words + 5, static_cast<std::size_t>(e.words[1] * 8));
             create_container(e, field);
             break;
-        default: create_container(e, field); break;
+        default:
+            create_container(e, field);
+            break;
         }
     }
 }
 
-std::int32_t layout_needs_init(const RecordLayout* layout)
-{
+std::int32_t layout_needs_init(const RecordLayout* layout) {
     if (layout == nullptr) return 0;
     LayoutEntry e;
     for (const RecordLayout* entry = layout; decode(entry, &e); entry += e.length) {
@@ -268,14 +278,16 @@ std::int32_t layout_needs_init(const RecordLayout* layout)
         case LAYOUT_ARRAY:
         case LAYOUT_LIST:
         case LAYOUT_MAP:
-        case LAYOUT_ARRAY_ND: return 1;
+        case LAYOUT_ARRAY_ND:
+            return 1;
         case LAYOUT_RECORD:
             if (layout_needs_init(nested_layout(e.words[2])) != 0) return 1;
             break;
         case LAYOUT_RECORD_ARRAY:
             if (layout_needs_init(nested_layout(e.words[3])) != 0) return 1;
             break;
-        default: break;
+        default:
+            break;
         }
     }
     return 0;

@@ -16,12 +16,11 @@ constexpr RecordLayout LAYOUT_RECORD_ARRAY = -2; // count, offset, element size,
 constexpr RecordLayout LAYOUT_RECORD = -3;       // offset, size, layout
 constexpr RecordLayout LAYOUT_ARRAY = -4;        // offset, four array create words (field: 1 word)
 constexpr RecordLayout LAYOUT_LIST = -5;         // offset, element data size, layout, parameter (field: 2 words)
-constexpr RecordLayout LAYOUT_MAP = -6;          // offset, element size, element type, layout, bucket count (field: 1 word)
-constexpr RecordLayout LAYOUT_ARRAY_ND = -7;     // offset, d, three array create words, d sizes (field: d + 1 words)
+constexpr RecordLayout LAYOUT_MAP = -6;      // offset, element size, element type, layout, bucket count (field: 1 word)
+constexpr RecordLayout LAYOUT_ARRAY_ND = -7; // offset, d, three array create words, d sizes (field: d + 1 words)
 
 // The word that names a nested layout inside a layout entry.
-inline RecordLayout layout_word(const RecordLayout* nested) noexcept
-{
+inline RecordLayout layout_word(const RecordLayout* nested) noexcept {
     return static_cast<RecordLayout>(reinterpret_cast<std::intptr_t>(nested));
 }
 

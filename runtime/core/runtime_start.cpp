@@ -8,10 +8,10 @@
 
 namespace {
 
-int* g_argc = nullptr;      // the entry point's argument count
-char*** g_argv = nullptr;   // the entry point's argument vector
+int* g_argc = nullptr;    // the entry point's argument count
+char*** g_argv = nullptr; // the entry point's argument vector
 
-}  // namespace
+} // namespace
 
 void runtime_args_set(int* argc, char*** argv) {
     g_argc = argc;

@@ -10,18 +10,18 @@
 
 namespace {
 
-constexpr std::int64_t FORMAT_OUT_CAPACITY = 536870911;  // units: the caller guarantees the room
+constexpr std::int64_t FORMAT_OUT_CAPACITY = 536870911; // units: the caller guarantees the room
 
 // Frees a malloc'd text when the scope ends.
 class MallocText {
-public:
+  public:
     explicit MallocText(char* text) : text_(text) {}
     ~MallocText() { mem_free(text_); }
     MallocText(const MallocText&) = delete;
     MallocText& operator=(const MallocText&) = delete;
     char* get() const { return text_; }
 
-private:
+  private:
     char* text_;
 };
 
@@ -52,7 +52,7 @@ int digit_value(WideChar u, int base) {
     return d < base ? d : -1;
 }
 
-}  // namespace
+} // namespace
 
 WideChar* string_mid(const WideChar* s, std::int32_t start, std::int32_t length, std::int64_t at) {
     if (at < -1 || at > INT32_MAX) return nullptr;
@@ -69,10 +69,10 @@ WideChar* string_mid(const WideChar* s, std::int32_t start, std::int32_t length,
         available = total - skip;
     }
     if (n > available) n = available;
-    std::int64_t anchor = workspace_anchor(s);  // s may lie in the workspace, which may move
+    std::int64_t anchor = workspace_anchor(s); // s may lie in the workspace, which may move
     WideChar* room = workspace_reserve(static_cast<std::int32_t>(n), static_cast<std::int32_t>(at));
     if (room == nullptr) {
-        workspace_truncate(at == -1 ? workspace_position() : at);  // an empty result when it fits
+        workspace_truncate(at == -1 ? workspace_position() : at); // an empty result when it fits
         return nullptr;
     }
     if (anchor != 0) s = workspace_address_at(anchor);
@@ -104,7 +104,8 @@ WideChar* string_mid_rest(const WideChar* s, std::int32_t start, std::int64_t at
 
 std::int64_t string_to_number(const WideChar* s) {
     if (s == nullptr) return 0;
-    while (*s == u' ' || *s == u'\t') ++s;
+    while (*s == u' ' || *s == u'\t')
+        ++s;
     bool negative = false;
     if (*s == u'-') {
         negative = true;
@@ -175,7 +176,8 @@ std::int32_t string_write_decimal(WideChar* out, std::int64_t value) {
         digits[n++] = static_cast<WideChar>(u'0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude != 0);
-    while (n > 0) *p++ = digits[--n];
+    while (n > 0)
+        *p++ = digits[--n];
     return static_cast<std::int32_t>(p - out);
 }
 

@@ -14,23 +14,20 @@ constexpr std::uint32_t HASH_MULTIPLIER = 65599;
 constexpr WideChar EMPTY_KEY[1] = {0};
 
 // The element lies right after the entry's two header words.
-void* element_of(MapEntry* entry) noexcept
-{
+void* element_of(MapEntry* entry) noexcept {
     return entry == nullptr ? nullptr : reinterpret_cast<char*>(entry) + sizeof(MapEntry);
 }
 
 // A unit folded the way string_compare_nocase folds it: taken as a signed
 // 16-bit value and passed through towlower (negative values come back as
 // they are).
-std::int32_t fold_unit(WideChar unit) noexcept
-{
+std::int32_t fold_unit(WideChar unit) noexcept {
     const auto value = static_cast<std::int16_t>(unit);
     if (value < 0) return value;
     return static_cast<std::int32_t>(std::towlower(static_cast<wint_t>(value)));
 }
 
-std::int32_t bucket_of_hash(const StringMap* map, std::uint32_t hash) noexcept
-{
+std::int32_t bucket_of_hash(const StringMap* map, std::uint32_t hash) noexcept {
     const auto count = static_cast<std::uint32_t>(map->bucket_count);
     // The same remainder without a division for power-of-two counts (the
     // binding table has 1024 buckets).
@@ -39,29 +36,25 @@ std::int32_t bucket_of_hash(const StringMap* map, std::uint32_t hash) noexcept
 }
 
 // Negative keys land in a bucket inside the array (a non-negative remainder).
-std::int32_t bucket_of_int(const StringMap* map, std::int64_t key) noexcept
-{
+std::int32_t bucket_of_int(const StringMap* map, std::int64_t key) noexcept {
     std::int64_t remainder = key % map->bucket_count;
     if (remainder < 0) remainder += map->bucket_count;
     return static_cast<std::int32_t>(remainder);
 }
 
-bool keys_equal(const StringMap* map, const WideChar* a, const WideChar* b) noexcept
-{
+bool keys_equal(const StringMap* map, const WideChar* a, const WideChar* b) noexcept {
     if ((map->flags & MAP_CASE_INSENSITIVE) != 0) return string_compare_nocase(a, b) == 0;
     return string_compare(a, b) == 0;
 }
 
 // Exact comparison of a stored key (a sized block of 2 * length + 2 bytes)
 // with a probe key of known byte size (2 * length + 2).
-bool stored_key_equals(const WideChar* stored, const WideChar* key, std::int64_t key_bytes) noexcept
-{
+bool stored_key_equals(const WideChar* stored, const WideChar* key, std::int64_t key_bytes) noexcept {
     return sized_length(stored) == key_bytes && std::memcmp(stored, key, static_cast<std::size_t>(key_bytes)) == 0;
 }
 
 // Copy of key in its own sized block of 2 * length + 2 bytes; null on failure.
-WideChar* copy_key(const WideChar* key) noexcept
-{
+WideChar* copy_key(const WideChar* key) noexcept {
     const std::int64_t length = string_length(key);
     auto* copy = static_cast<WideChar*>(sized_alloc_raw(2 * length + 2));
     if (copy == nullptr) return nullptr;
@@ -70,16 +63,14 @@ WideChar* copy_key(const WideChar* key) noexcept
 }
 
 // Releases what an entry owns and gives its node back to the pool.
-void release_entry(StringMap* map, MapEntry* entry) noexcept
-{
+void release_entry(StringMap* map, MapEntry* entry) noexcept {
     if ((map->flags & MAP_INTEGER_KEYS) == 0) sized_free(entry->key);
     if (map->layout != nullptr) layout_clear(element_of(entry), map->layout);
     pool_free(map->pool, entry);
 }
 
 // Zeroes an element and builds its container fields.
-void* fresh_element(StringMap* map, MapEntry* entry) noexcept
-{
+void* fresh_element(StringMap* map, MapEntry* entry) noexcept {
     void* element = element_of(entry);
     std::memset(element, 0, static_cast<std::size_t>(map->element_size));
     if ((map->flags & MAP_ELEMENT_NEEDS_INIT) != 0) layout_init(element, map->layout);
@@ -88,8 +79,7 @@ void* fresh_element(StringMap* map, MapEntry* entry) noexcept
 
 // Takes a node from the pool and pushes it at the head of its chain; the new
 // entry becomes current. Null when no node is left.
-MapEntry* push_entry(StringMap* map, std::int32_t bucket) noexcept
-{
+MapEntry* push_entry(StringMap* map, std::int32_t bucket) noexcept {
     auto* entry = static_cast<MapEntry*>(pool_alloc(map->pool));
     if (entry == nullptr) return nullptr;
     entry->next = map->buckets[bucket];
@@ -102,8 +92,7 @@ MapEntry* push_entry(StringMap* map, std::int32_t bucket) noexcept
 }
 
 // The entry becomes current; predecessor is its chain predecessor (or null).
-void make_current(StringMap* map, MapEntry* entry, MapEntry* predecessor, std::int32_t bucket) noexcept
-{
+void make_current(StringMap* map, MapEntry* entry, MapEntry* predecessor, std::int32_t bucket) noexcept {
     map->current = entry;
     map->previous = predecessor;
     map->current_bucket = bucket;
@@ -114,19 +103,18 @@ void make_current(StringMap* map, MapEntry* entry, MapEntry* predecessor, std::i
 // Chain predecessor of the current entry. The remembered previous entry is
 // used when it really links to the current one; otherwise the chain is
 // walked, so a stale cursor can never unlink the wrong entry.
-MapEntry* predecessor_of_current(StringMap* map) noexcept
-{
+MapEntry* predecessor_of_current(StringMap* map) noexcept {
     MapEntry* current = map->current;
     if (map->previous != nullptr && map->previous->next == current) return map->previous;
     MapEntry* walk = map->buckets[map->current_bucket];
     if (walk == current) return nullptr;
-    while (walk != nullptr && walk->next != current) walk = walk->next;
+    while (walk != nullptr && walk->next != current)
+        walk = walk->next;
     return walk;
 }
 
 // Bucket of the current entry, found again when the stored one is not it.
-bool locate_current_bucket(StringMap* map) noexcept
-{
+bool locate_current_bucket(StringMap* map) noexcept {
     const std::int32_t stored = map->current_bucket;
     auto holds = [map](std::int32_t bucket) {
         for (MapEntry* e = map->buckets[bucket]; e != nullptr; e = e->next)
@@ -146,8 +134,7 @@ bool locate_current_bucket(StringMap* map) noexcept
 } // namespace
 
 StringMap* map_create(std::int64_t element_size, std::int32_t element_type, const RecordLayout* layout,
-                      StringMap** owner, std::int32_t bucket_count)
-{
+                      StringMap** owner, std::int32_t bucket_count) {
     if (owner != nullptr && *owner != nullptr) map_destroy(*owner);
     if (element_size < 0) return nullptr;
     if (bucket_count <= 0) bucket_count = 1;
@@ -181,8 +168,7 @@ StringMap* map_create(std::int64_t element_size, std::int32_t element_type, cons
     return map;
 }
 
-std::int32_t map_set_key_flags(StringMap* map, std::int32_t flags)
-{
+std::int32_t map_set_key_flags(StringMap* map, std::int32_t flags) {
     if (map == nullptr || map->entry_count != 0) return 0;
     constexpr std::int32_t key_flags = MAP_CASE_INSENSITIVE | MAP_INTEGER_KEYS;
     map->flags = (map->flags & ~key_flags) | (flags & key_flags);
@@ -194,8 +180,7 @@ namespace {
 // Exact-key hash and the key's length in one pass. Four units per step:
 // h*M^4 + a*M^3 + b*M^2 + c*M + d is the unit-by-unit value, but only one
 // multiply per step depends on the previous one.
-std::uint32_t exact_hash(const WideChar* key, std::int64_t* length) noexcept
-{
+std::uint32_t exact_hash(const WideChar* key, std::int64_t* length) noexcept {
     constexpr std::uint32_t M = HASH_MULTIPLIER, M2 = M * M, M3 = M2 * M, M4 = M3 * M;
     auto unit = [](WideChar u) { return static_cast<std::uint32_t>(static_cast<std::int16_t>(u)); };
     std::uint32_t hash = 0;
@@ -204,15 +189,15 @@ std::uint32_t exact_hash(const WideChar* key, std::int64_t* length) noexcept
         hash = hash * M4 + (unit(p[0]) * M3 + unit(p[1]) * M2) + (unit(p[2]) * M + unit(p[3]));
         p += 4;
     }
-    while (*p != 0) hash = hash * M + unit(*p++);
+    while (*p != 0)
+        hash = hash * M + unit(*p++);
     *length = p - key;
     return hash;
 }
 
 } // namespace
 
-std::uint32_t map_hash(const WideChar* key, std::int32_t folded)
-{
+std::uint32_t map_hash(const WideChar* key, std::int32_t folded) {
     std::uint32_t hash = 0;
     if (key == nullptr) return hash;
     if (folded == 0) {
@@ -227,8 +212,7 @@ std::uint32_t map_hash(const WideChar* key, std::int32_t folded)
     return hash;
 }
 
-void* map_find(StringMap* map, const WideChar* key)
-{
+void* map_find(StringMap* map, const WideChar* key) {
     if (map == nullptr || (map->flags & MAP_INTEGER_KEYS) != 0) return nullptr;
     if (key == nullptr) key = EMPTY_KEY;
     const bool exact = (map->flags & MAP_CASE_INSENSITIVE) == 0;
@@ -247,8 +231,7 @@ void* map_find(StringMap* map, const WideChar* key)
     return nullptr;
 }
 
-void* map_insert(StringMap* map, const WideChar* key, std::int32_t mode)
-{
+void* map_insert(StringMap* map, const WideChar* key, std::int32_t mode) {
     if (map == nullptr || (map->flags & MAP_INTEGER_KEYS) != 0) return nullptr;
     if (key == nullptr) key = EMPTY_KEY;
     if (mode == 1) {
@@ -270,8 +253,7 @@ void* map_insert(StringMap* map, const WideChar* key, std::int32_t mode)
     return fresh_element(map, entry);
 }
 
-void* map_find_int(StringMap* map, std::int64_t key)
-{
+void* map_find_int(StringMap* map, std::int64_t key) {
     if (map == nullptr || (map->flags & MAP_INTEGER_KEYS) == 0) return nullptr;
     const std::int32_t bucket = bucket_of_int(map, key);
     MapEntry* passed = nullptr;
@@ -285,8 +267,7 @@ void* map_find_int(StringMap* map, std::int64_t key)
     return nullptr;
 }
 
-void* map_insert_int(StringMap* map, std::int64_t key, std::int32_t mode)
-{
+void* map_insert_int(StringMap* map, std::int64_t key, std::int32_t mode) {
     if (map == nullptr || (map->flags & MAP_INTEGER_KEYS) == 0) return nullptr;
     if (mode == 1) {
         void* found = map_find_int(map, key);
@@ -301,8 +282,7 @@ void* map_insert_int(StringMap* map, std::int64_t key, std::int32_t mode)
     return fresh_element(map, entry);
 }
 
-void* map_delete_current(StringMap* map)
-{
+void* map_delete_current(StringMap* map) {
     if (map == nullptr || map->current == nullptr) return nullptr;
     if (!locate_current_bucket(map)) {
         // The cursor names no entry of this map: forget it.
@@ -328,16 +308,14 @@ void* map_delete_current(StringMap* map)
     return element_of(map->current);
 }
 
-void map_reset(StringMap* map)
-{
+void map_reset(StringMap* map) {
     if (map == nullptr) return;
     map->current = nullptr;
     map->previous = nullptr;
     map->current_bucket = -1;
 }
 
-void* map_next(StringMap* map)
-{
+void* map_next(StringMap* map) {
     if (map == nullptr) return nullptr;
     MapEntry* from = map->current;
     map->previous = from;
@@ -368,20 +346,17 @@ void* map_next(StringMap* map)
     return nullptr;
 }
 
-const WideChar* map_current_key(const StringMap* map)
-{
+const WideChar* map_current_key(const StringMap* map) {
     if (map == nullptr || map->current == nullptr || (map->flags & MAP_INTEGER_KEYS) != 0) return nullptr;
     return map->current->key;
 }
 
-std::int64_t map_current_int_key(const StringMap* map)
-{
+std::int64_t map_current_int_key(const StringMap* map) {
     if (map == nullptr || map->current == nullptr || (map->flags & MAP_INTEGER_KEYS) == 0) return 0;
     return map->current->int_key;
 }
 
-void map_clear(StringMap* map)
-{
+void map_clear(StringMap* map) {
     if (map == nullptr) return;
     map_reset(map);
     for (std::int32_t bucket = 0; bucket < map->bucket_count; ++bucket) {
@@ -398,8 +373,7 @@ void map_clear(StringMap* map)
     map->entry_count = 0;
 }
 
-std::int32_t map_copy(StringMap* source, StringMap* destination, std::int32_t clear_first)
-{
+std::int32_t map_copy(StringMap* source, StringMap* destination, std::int32_t clear_first) {
     if (source == nullptr || destination == nullptr) return 0;
     if (source == destination) return 1;
     if (source->element_size != destination->element_size ||
@@ -413,8 +387,8 @@ std::int32_t map_copy(StringMap* source, StringMap* destination, std::int32_t cl
     std::int32_t result = 1;
     for (std::int32_t bucket = 0; bucket < source->bucket_count; ++bucket) {
         for (MapEntry* entry = source->buckets[bucket]; entry != nullptr; entry = entry->next) {
-            void* copy = integer_keys ? map_insert_int(destination, entry->int_key, 0)
-                                      : map_insert(destination, entry->key, 0);
+            void* copy =
+                integer_keys ? map_insert_int(destination, entry->int_key, 0) : map_insert(destination, entry->key, 0);
             if (copy == nullptr) {
                 result = 0;
                 continue;
@@ -425,8 +399,7 @@ std::int32_t map_copy(StringMap* source, StringMap* destination, std::int32_t cl
     return result;
 }
 
-void map_destroy(StringMap* map)
-{
+void map_destroy(StringMap* map) {
     if (map == nullptr) return;
     map_clear(map);
     pool_destroy(map->pool);
@@ -435,8 +408,7 @@ void map_destroy(StringMap* map)
     sized_free(map);
 }
 
-void map_hooks_init()
-{
+void map_hooks_init() {
     container_hooks_set_maps(
         [](std::int64_t element_size, std::int32_t element_type, const RecordLayout* layout, void** owner_slot,
            std::int32_t bucket_count) -> void* {

@@ -24,7 +24,7 @@ constexpr std::int32_t MAP_POOL_MAX_CHUNK = 65536;
 
 // One entry, taken from the node pool; the element follows the two words.
 struct MapEntry {
-    MapEntry* next;           // chain link, null at the end of the chain
+    MapEntry* next; // chain link, null at the end of the chain
     union {
         WideChar* key;        // copy of the key (a sized block of 2 * length + 2 bytes)
         std::int64_t int_key; // the key of a MAP_INTEGER_KEYS map
@@ -33,19 +33,19 @@ struct MapEntry {
 static_assert(sizeof(MapEntry) == 16, "entry header is two words");
 
 struct StringMap {
-    MapEntry* current;          // cursor: entry last found, inserted or visited; null before the first visit
-    MapEntry** buckets;         // sized block of bucket_count chain heads
-    MapEntry* previous;         // entry before the current one in its chain, when known
-    const RecordLayout* layout; // managed fields of the element, or null
+    MapEntry* current;           // cursor: entry last found, inserted or visited; null before the first visit
+    MapEntry** buckets;          // sized block of bucket_count chain heads
+    MapEntry* previous;          // entry before the current one in its chain, when known
+    const RecordLayout* layout;  // managed fields of the element, or null
     std::int32_t current_bucket; // bucket of the current entry; -1 after map_reset
-    std::int32_t saved_bucket;  // bucket of the entry that was current before the last map_next
-    std::int64_t element_size;  // bytes of one element
-    std::int32_t element_type;  // type code of the element, kept for the owner
-    std::int32_t bucket_count;  // number of chains, at least 1
-    std::int32_t entry_count;   // number of entries
-    std::int32_t flags;         // MAP_* flags
-    StringMap** owner;          // variable or field that holds the map; nulled by map_destroy
-    BlockPool* pool;            // entries: shared pool of element size + 16 bytes
+    std::int32_t saved_bucket;   // bucket of the entry that was current before the last map_next
+    std::int64_t element_size;   // bytes of one element
+    std::int32_t element_type;   // type code of the element, kept for the owner
+    std::int32_t bucket_count;   // number of chains, at least 1
+    std::int32_t entry_count;    // number of entries
+    std::int32_t flags;          // MAP_* flags
+    StringMap** owner;           // variable or field that holds the map; nulled by map_destroy
+    BlockPool* pool;             // entries: shared pool of element size + 16 bytes
 };
 
 // Destroys the map the owner slot holds (if any), then creates an empty map of

@@ -12,11 +12,11 @@ namespace {
 
 // One registration that carries procedures (a sized block).
 struct SlotEntry {
-    SlotEntry* next;         // older registration
-    SlotEntry* previous;     // newer registration
-    std::int64_t offset;     // where the slot lies in a thread's area
-    ThreadSlotProc init;     // run on each new copy, or null
-    ThreadSlotProc release;  // run when the owning thread ends, or null
+    SlotEntry* next;        // older registration
+    SlotEntry* previous;    // newer registration
+    std::int64_t offset;    // where the slot lies in a thread's area
+    ThreadSlotProc init;    // run on each new copy, or null
+    ThreadSlotProc release; // run when the owning thread ends, or null
 };
 
 // One stretch of a thread's area (a sized block): the bytes of the slots at
@@ -25,13 +25,15 @@ struct SlotEntry {
 // address handed out stays valid while its thread lives, however many slots
 // are registered later.
 struct SlotStretch {
-    SlotStretch* older;      // stretch of the offsets below start, or null
+    SlotStretch* older; // stretch of the offsets below start, or null
     std::int64_t start;
     std::int64_t end;
-    std::int64_t unused;     // keeps the bytes 16 bytes past the payload
+    std::int64_t unused; // keeps the bytes 16 bytes past the payload
 };
 
-char* stretch_bytes(SlotStretch* stretch) { return reinterpret_cast<char*>(stretch + 1); }
+char* stretch_bytes(SlotStretch* stretch) {
+    return reinterpret_cast<char*>(stretch + 1);
+}
 
 // Guards the registrations, the key's creation and deletion, and every
 // thread's growing of its own area (which reads the registrations).
@@ -41,8 +43,8 @@ pthread_key_t g_slot_key;
 // Area size in bytes (multiple of 8); 0: no slot registered. Written under
 // the mutex, after the key and the registration are in place; read without it.
 std::atomic<std::int64_t> g_slot_total{0};
-SlotEntry* g_slot_entries = nullptr;  // newest registration first
-void* volatile g_retired_area = nullptr;  // the ending thread's area, kept after thread_slots_end
+SlotEntry* g_slot_entries = nullptr;     // newest registration first
+void* volatile g_retired_area = nullptr; // the ending thread's area, kept after thread_slots_end
 
 // Key destructor: releases the slots of an ending thread, then its stretches.
 void slot_area_destroy(void* value) {
@@ -52,7 +54,8 @@ void slot_area_destroy(void* value) {
         for (SlotEntry* e = g_slot_entries; e != nullptr; e = e->next) {
             if (e->release == nullptr || e->offset >= newest->end) continue;
             SlotStretch* s = newest;
-            while (s != nullptr && e->offset < s->start) s = s->older;
+            while (s != nullptr && e->offset < s->start)
+                s = s->older;
             if (s != nullptr) e->release(stretch_bytes(s) + (e->offset - s->start));
         }
     }
@@ -94,7 +97,7 @@ SlotStretch* current_area(std::int64_t total) {
     return add_stretch(newest, total);
 }
 
-}  // namespace
+} // namespace
 
 std::int64_t thread_slot_register(std::int64_t size, ThreadSlotProc init, ThreadSlotProc release) {
     if (size < 0 || size > INT64_MAX / 2) return -1;
@@ -112,7 +115,7 @@ std::int64_t thread_slot_register(std::int64_t size, ThreadSlotProc init, Thread
         ready = entry != nullptr;
     }
     std::int64_t total = offset + size;
-    if (first && total == 0) total = 8;  // a zero-sized first slot still marks the key as created
+    if (first && total == 0) total = 8; // a zero-sized first slot still marks the key as created
     SlotStretch* grown = ready ? add_stretch(area, total) : nullptr;
     if (grown == nullptr) {
         sized_free(entry);
@@ -167,12 +170,12 @@ namespace {
 pthread_key_t g_exit_key;
 pthread_mutex_t g_exit_mutex;
 std::atomic<bool> g_exit_initialised{false};
-ThreadExitRecord* g_exit_newest = nullptr;  // newest per-thread record
-pthread_mutex_t g_exit_start_mutex = PTHREAD_MUTEX_INITIALIZER;  // serialises first use and end
+ThreadExitRecord* g_exit_newest = nullptr;                      // newest per-thread record
+pthread_mutex_t g_exit_start_mutex = PTHREAD_MUTEX_INITIALIZER; // serialises first use and end
 
 // Lock guard for the exit-list mutex.
 class ExitListLock {
-public:
+  public:
     ExitListLock() { pthread_mutex_lock(&g_exit_mutex); }
     ~ExitListLock() { pthread_mutex_unlock(&g_exit_mutex); }
     ExitListLock(const ExitListLock&) = delete;
@@ -201,7 +204,7 @@ bool exit_lists_create() {
     return created;
 }
 
-}  // namespace
+} // namespace
 
 ThreadExitNode* thread_exit_register(ThreadExitProc procedure, void* data) {
     if (!g_exit_initialised.load() && !exit_lists_create()) return nullptr;

@@ -35,16 +35,16 @@ using ThreadExitProc = void (*)(void* data);
 
 // One registered exit callback (a sized block).
 struct ThreadExitNode {
-    ThreadExitNode* next;   // older callback of the same thread
+    ThreadExitNode* next; // older callback of the same thread
     ThreadExitProc procedure;
     void* data;
 };
 
 // Per-thread record of the process-wide exit list (a sized block).
 struct ThreadExitRecord {
-    ThreadExitRecord* next;      // newer record
-    ThreadExitRecord* previous;  // older record
-    ThreadExitNode* head;        // newest callback of this thread
+    ThreadExitRecord* next;     // newer record
+    ThreadExitRecord* previous; // older record
+    ThreadExitNode* head;       // newest callback of this thread
 };
 
 // Registers procedure(data) to run when the calling thread ends; callbacks

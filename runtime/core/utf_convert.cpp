@@ -14,9 +14,9 @@
 
 namespace {
 
-constexpr std::int64_t BLOCK = 8;  // units or sequences handled per bounds check on the fast paths
-constexpr std::uint64_t ASCII_UNITS_MASK = 0xFF80FF80FF80FF80ull;  // four units, all below 0x80
-constexpr std::uint64_t ASCII_BYTES_MASK = 0x8080808080808080ull;  // eight bytes, all below 0x80
+constexpr std::int64_t BLOCK = 8; // units or sequences handled per bounds check on the fast paths
+constexpr std::uint64_t ASCII_UNITS_MASK = 0xFF80FF80FF80FF80ull; // four units, all below 0x80
+constexpr std::uint64_t ASCII_BYTES_MASK = 0x8080808080808080ull; // eight bytes, all below 0x80
 
 // Four units or eight bytes read at once (any alignment).
 [[maybe_unused]] std::uint64_t load_units(const WideChar* p) {
@@ -31,10 +31,18 @@ std::uint64_t load_bytes(const unsigned char* p) {
     return word;
 }
 
-bool is_high(std::uint32_t u) { return (u & 0xFC00) == 0xD800; }
-bool is_low(std::uint32_t u) { return (u & 0xFC00) == 0xDC00; }
-bool is_surrogate(std::uint32_t u) { return (u & 0xF800) == 0xD800; }
-bool is_continuation(std::uint32_t b) { return (b & 0xC0) == 0x80; }
+bool is_high(std::uint32_t u) {
+    return (u & 0xFC00) == 0xD800;
+}
+bool is_low(std::uint32_t u) {
+    return (u & 0xFC00) == 0xDC00;
+}
+bool is_surrogate(std::uint32_t u) {
+    return (u & 0xF800) == 0xD800;
+}
+bool is_continuation(std::uint32_t b) {
+    return (b & 0xC0) == 0x80;
+}
 
 // UTF-8 bytes of a unit that is not a surrogate.
 std::int64_t plain_unit_bytes(std::uint32_t u) {
@@ -55,7 +63,7 @@ bool utf8_count_exact(const WideChar* units, std::int64_t count, std::int64_t& i
             bytes += 4;
             i += 2;
         } else {
-            bytes += 3;  // a lone low surrogate
+            bytes += 3; // a lone low surrogate
             ++i;
         }
     }
@@ -66,7 +74,7 @@ bool utf8_count_exact(const WideChar* units, std::int64_t count, std::int64_t& i
 
 // Sum of the eight 16-bit lanes (as signed values).
 std::int64_t lane_sum(__m128i v) {
-    __m128i pairs = _mm_madd_epi16(v, _mm_set1_epi16(1));  // four 32-bit sums
+    __m128i pairs = _mm_madd_epi16(v, _mm_set1_epi16(1)); // four 32-bit sums
     alignas(16) std::int32_t parts[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(parts), pairs);
     return std::int64_t{parts[0]} + parts[1] + parts[2] + parts[3];
@@ -87,7 +95,7 @@ std::int64_t utf8_count(const WideChar* units, std::int64_t count) {
     std::int64_t bytes = 0;
     std::int64_t i = 0;
     while (i + 8 <= count) {
-        __m128i adjust = zero;  // per lane: minus the bytes saved below 3 per unit
+        __m128i adjust = zero; // per lane: minus the bytes saved below 3 per unit
         std::int64_t steps = 0;
         // At most 4096 steps per accumulator: a lane then holds at least -8192.
         while (i + 8 <= count && steps < 4096) {
@@ -97,7 +105,7 @@ std::int64_t utf8_count(const WideChar* units, std::int64_t count) {
             __m128i low = _mm_cmpeq_epi16(kind, low_tag);
             unsigned high_mask = static_cast<unsigned>(_mm_movemask_epi8(high));
             unsigned low_mask = static_cast<unsigned>(_mm_movemask_epi8(low));
-            if ((high_mask << 2) != low_mask) break;  // a surrogate outside a pair of this step
+            if ((high_mask << 2) != low_mask) break; // a surrogate outside a pair of this step
             adjust = _mm_add_epi16(adjust, _mm_cmpeq_epi16(_mm_subs_epu16(v, limit_1), zero));
             adjust = _mm_add_epi16(adjust, _mm_cmpeq_epi16(_mm_subs_epu16(v, limit_2), zero));
             adjust = _mm_add_epi16(adjust, _mm_add_epi16(high, high));
@@ -148,13 +156,15 @@ unsigned char* put_plain_unit(unsigned char* out, std::uint32_t u) {
 bool write_uniform_block(const WideChar* units, unsigned char*& w) {
     const __m128i zero = _mm_setzero_si128();
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
-    unsigned one_byte = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(0x7F)), zero)));
+    unsigned one_byte =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(0x7F)), zero)));
     if (one_byte == 0xFFFF) {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(w), _mm_packus_epi16(v, v));
         w += 8;
         return true;
     }
-    unsigned up_to_two = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(0x7FF)), zero)));
+    unsigned up_to_two =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(0x7FF)), zero)));
     if (one_byte == 0 && up_to_two == 0xFFFF) {
         __m128i lead = _mm_or_si128(_mm_srli_epi16(v, 6), _mm_set1_epi16(0xC0));
         __m128i trail = _mm_or_si128(_mm_and_si128(v, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80));
@@ -163,7 +173,8 @@ bool write_uniform_block(const WideChar* units, unsigned char*& w) {
         return true;
     }
     __m128i kind = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xF800)));
-    unsigned surrogates = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(kind, _mm_set1_epi16(static_cast<short>(0xD800)))));
+    unsigned surrogates =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(kind, _mm_set1_epi16(static_cast<short>(0xD800)))));
     if (up_to_two == 0 && surrogates == 0) {
         // Three bytes each, stored four at a time; the fourth byte is
         // overwritten by the next character or lies in the room made.
@@ -238,9 +249,9 @@ std::int64_t utf8_write(const WideChar* units, std::int64_t count, unsigned char
                     w = put_plain_unit(w, u);
                     ++i;
                 } else if (is_high(u)) {
-                    if (i + 1 >= count) return w - out;  // last input unit: the conversion ends here
+                    if (i + 1 >= count) return w - out; // last input unit: the conversion ends here
                     std::uint32_t low = units[i + 1];
-                    if (!is_low(low)) return 0;  // broken pair: the whole conversion fails
+                    if (!is_low(low)) return 0; // broken pair: the whole conversion fails
                     std::uint32_t cp = 0x10000 + (((u & 0x3FF) << 10) | (low & 0x3FF));
                     w[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
                     w[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
@@ -249,7 +260,7 @@ std::int64_t utf8_write(const WideChar* units, std::int64_t count, unsigned char
                     w += 4;
                     i += 2;
                 } else {
-                    w = put_plain_unit(w, u);  // a lone low surrogate: three bytes
+                    w = put_plain_unit(w, u); // a lone low surrogate: three bytes
                     ++i;
                 }
             }
@@ -258,7 +269,7 @@ std::int64_t utf8_write(const WideChar* units, std::int64_t count, unsigned char
         // Near the end of the input or the output: exact checks.
         std::uint32_t u = units[i];
         if (is_high(u)) {
-            if (i + 1 >= count) break;  // last input unit: the conversion ends here
+            if (i + 1 >= count) break; // last input unit: the conversion ends here
             std::uint32_t low = units[i + 1];
             if (!is_low(low)) return 0;
             if (end - w < 4) break;
@@ -283,26 +294,22 @@ std::int64_t utf8_write(const WideChar* units, std::int64_t count, unsigned char
 // Sixteen bytes that are exactly four 4-byte sequences of code points
 // U+10000..U+10FFFF become four surrogate pairs (written when Writing).
 // False (nothing written) for anything else.
-template <bool Writing>
-bool decode_four_pairs(const unsigned char* in, WideChar* out) {
+template <bool Writing> bool decode_four_pairs(const unsigned char* in, WideChar* out) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-    unsigned leads = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xF8))),
-                                         _mm_set1_epi8(static_cast<char>(0xF0)))));
-    unsigned continuations = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xC0))),
-                                         _mm_set1_epi8(static_cast<char>(0x80)))));
+    unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+        _mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xF8))), _mm_set1_epi8(static_cast<char>(0xF0)))));
+    unsigned continuations = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+        _mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xC0))), _mm_set1_epi8(static_cast<char>(0x80)))));
     if (leads != 0x1111 || continuations != 0xEEEE) return false;
     const __m128i six_bits = _mm_set1_epi32(0x3F);
-    __m128i cp = _mm_or_si128(
-        _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, _mm_set1_epi32(0x07)), 18),
-                     _mm_slli_epi32(_mm_and_si128(_mm_srli_epi32(v, 8), six_bits), 12)),
-        _mm_or_si128(_mm_slli_epi32(_mm_and_si128(_mm_srli_epi32(v, 16), six_bits), 6),
-                     _mm_and_si128(_mm_srli_epi32(v, 24), six_bits)));
+    __m128i cp = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, _mm_set1_epi32(0x07)), 18),
+                                           _mm_slli_epi32(_mm_and_si128(_mm_srli_epi32(v, 8), six_bits), 12)),
+                              _mm_or_si128(_mm_slli_epi32(_mm_and_si128(_mm_srli_epi32(v, 16), six_bits), 6),
+                                           _mm_and_si128(_mm_srli_epi32(v, 24), six_bits)));
     // Overlong forms and code points above U+10FFFF take the exact path.
     __m128i offset = _mm_sub_epi32(cp, _mm_set1_epi32(0x10000));
-    __m128i out_of_range = _mm_or_si128(_mm_cmplt_epi32(offset, _mm_setzero_si128()),
-                                        _mm_cmpgt_epi32(offset, _mm_set1_epi32(0xFFFFF)));
+    __m128i out_of_range =
+        _mm_or_si128(_mm_cmplt_epi32(offset, _mm_setzero_si128()), _mm_cmpgt_epi32(offset, _mm_set1_epi32(0xFFFFF)));
     if (_mm_movemask_epi8(out_of_range) != 0) return false;
     if constexpr (Writing) {
         __m128i high = _mm_or_si128(_mm_srli_epi32(offset, 10), _mm_set1_epi32(0xD800));
@@ -316,8 +323,7 @@ bool decode_four_pairs(const unsigned char* in, WideChar* out) {
 
 // Emits one decoded code point; false when the output is full (writing) or
 // the code point lies above U+10FFFF: the conversion stops there.
-template <bool Writing>
-bool emit(std::uint32_t cp, WideChar* out, std::int64_t capacity, std::int64_t& n) {
+template <bool Writing> bool emit(std::uint32_t cp, WideChar* out, std::int64_t capacity, std::int64_t& n) {
     if (cp <= 0xFFFF) {
         if constexpr (Writing) {
             if (n >= capacity) return false;
@@ -342,7 +348,7 @@ bool emit(std::uint32_t cp, WideChar* out, std::int64_t capacity, std::int64_t& 
 // step below it.
 template <bool Writing>
 std::int64_t utf8_decode(const unsigned char* in, std::int64_t size, WideChar* out, std::int64_t capacity) {
-    std::int64_t n = 0;  // units counted or written
+    std::int64_t n = 0; // units counted or written
     std::int64_t i = 0;
     while (i < size) {
         // Fast path: room for BLOCK sequences of up to 4 bytes and 2 units each.
@@ -350,7 +356,8 @@ std::int64_t utf8_decode(const unsigned char* in, std::int64_t size, WideChar* o
             std::uint64_t eight = load_bytes(in + i);
             if ((eight & ASCII_BYTES_MASK) == 0) {
                 if constexpr (Writing)
-                    for (int b = 0; b < 8; ++b) out[n + b] = static_cast<WideChar>((eight >> (8 * b)) & 0xFF);
+                    for (int b = 0; b < 8; ++b)
+                        out[n + b] = static_cast<WideChar>((eight >> (8 * b)) & 0xFF);
                 n += 8;
                 i += 8;
                 continue;
@@ -381,9 +388,9 @@ std::int64_t utf8_decode(const unsigned char* in, std::int64_t size, WideChar* o
                     i += 3;
                 } else if (b0 >= 0xF0 && b0 <= 0xF4 && is_continuation(in[i + 1]) && is_continuation(in[i + 2]) &&
                            is_continuation(in[i + 3])) {
-                    std::uint32_t cp = ((b0 & 0x07) << 18) | ((in[i + 1] & 0x3Fu) << 12) |
-                                       ((in[i + 2] & 0x3Fu) << 6) | (in[i + 3] & 0x3F);
-                    if (cp < 0x10000 || cp > 0x10FFFF) break;  // unusual: the exact step handles it
+                    std::uint32_t cp = ((b0 & 0x07) << 18) | ((in[i + 1] & 0x3Fu) << 12) | ((in[i + 2] & 0x3Fu) << 6) |
+                                       (in[i + 3] & 0x3F);
+                    if (cp < 0x10000 || cp > 0x10FFFF) break; // unusual: the exact step handles it
                     if constexpr (Writing) {
                         out[n] = static_cast<WideChar>(0xD800 | ((cp - 0x10000) >> 10));
                         out[n + 1] = static_cast<WideChar>(0xDC00 | ((cp - 0x10000) & 0x3FF));
@@ -417,11 +424,11 @@ std::int64_t utf8_decode(const unsigned char* in, std::int64_t size, WideChar* o
             // A continuation byte where a lead belongs, or F8-FF.
             return Writing ? 0 : n;
         }
-        if (size - i - 1 < follow) break;  // the sequence is cut off
+        if (size - i - 1 < follow) break; // the sequence is cut off
         ++i;
         for (int k = 0; k < follow; ++k) {
             std::uint32_t c = in[i++];
-            if (!is_continuation(c)) break;  // ends the sequence early; the byte is consumed
+            if (!is_continuation(c)) break; // ends the sequence early; the byte is consumed
             cp = (cp << 6) | (c & 0x3F);
         }
         if (!emit<Writing>(cp, out, capacity, n)) break;
@@ -429,10 +436,9 @@ std::int64_t utf8_decode(const unsigned char* in, std::int64_t size, WideChar* o
     return n;
 }
 
-}  // namespace
+} // namespace
 
-std::int64_t utf16_to_multibyte(int page, const WideChar* units, std::int64_t count, char* out,
-                                std::int64_t capacity) {
+std::int64_t utf16_to_multibyte(int page, const WideChar* units, std::int64_t count, char* out, std::int64_t capacity) {
     if (units == nullptr) return 0;
     if (count == -1) count = string_length(units) + 1;
     if (count <= 0) return 0;
@@ -456,8 +462,7 @@ std::int64_t utf16_to_multibyte(int page, const WideChar* units, std::int64_t co
     return 0;
 }
 
-std::int64_t multibyte_to_utf16(int page, const char* bytes, std::int64_t size, WideChar* out,
-                                std::int64_t capacity) {
+std::int64_t multibyte_to_utf16(int page, const char* bytes, std::int64_t size, WideChar* out, std::int64_t capacity) {
     if (bytes == nullptr) return 0;
     if (size == -1) size = static_cast<std::int64_t>(std::strlen(bytes)) + 1;
     if (size <= 0) return 0;
@@ -470,7 +475,8 @@ std::int64_t multibyte_to_utf16(int page, const char* bytes, std::int64_t size, 
     if (page == CODEPAGE_LATIN1) {
         if (out == nullptr) return size;
         std::int64_t n = size < capacity ? size : capacity;
-        for (std::int64_t i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(bytes[i]);
+        for (std::int64_t i = 0; i < n; ++i)
+            out[i] = static_cast<unsigned char>(bytes[i]);
         return n < 0 ? 0 : n;
     }
     return 0;
@@ -524,20 +530,20 @@ std::int64_t string_from_utf8(const char* text, std::int64_t at) {
     // Room for n - 1 units; the reservation always leaves space for one more
     // unit, where a valid text's terminator lands.
     std::int64_t room_units = n > 0 ? n - 1 : 0;
-    WideChar* room = room_units > INT32_MAX ? nullptr
-                                            : workspace_reserve(static_cast<std::int32_t>(room_units),
-                                                                static_cast<std::int32_t>(at));
+    WideChar* room = room_units > INT32_MAX
+                         ? nullptr
+                         : workspace_reserve(static_cast<std::int32_t>(room_units), static_cast<std::int32_t>(at));
     if (room == nullptr) {
-        workspace_truncate(at == -1 ? workspace_position() : at);  // an empty result when it fits
+        workspace_truncate(at == -1 ? workspace_position() : at); // an empty result when it fits
         return 0;
     }
     std::int64_t start = workspace_position() - 2 * room_units;
     std::int64_t m = n > 0 ? multibyte_to_utf16(CODEPAGE_UTF8, text, size, room, n) : 0;
     std::int64_t kept;
     if (m > 0 && room[m - 1] == 0) {
-        kept = m - 1;  // a valid text: its terminator is converted too
+        kept = m - 1; // a valid text: its terminator is converted too
     } else if (m < n) {
-        kept = m;  // invalid input stopped the conversion early; there is room for a terminator
+        kept = m; // invalid input stopped the conversion early; there is room for a terminator
     } else {
         // Invalid input whose counted units filled the room and the spare
         // unit: extend the room by one unit so the terminator still fits.

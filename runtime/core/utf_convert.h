@@ -6,21 +6,19 @@
 
 #include <cstdint>
 
-constexpr int CODEPAGE_UTF8 = 65001;  // UTF-8
-constexpr int CODEPAGE_LATIN1 = 0;    // one byte per unit, 0-255
+constexpr int CODEPAGE_UTF8 = 65001; // UTF-8
+constexpr int CODEPAGE_LATIN1 = 0;   // one byte per unit, 0-255
 
 // Converts count units (-1: up to and including the terminator) to bytes of
 // the code page. With a null out: the bytes needed. Otherwise writes at most
 // capacity bytes and returns the bytes written; 0 when a high surrogate is
 // followed by anything but a low surrogate. Other code pages give 0.
-std::int64_t utf16_to_multibyte(int page, const WideChar* units, std::int64_t count, char* out,
-                                std::int64_t capacity);
+std::int64_t utf16_to_multibyte(int page, const WideChar* units, std::int64_t count, char* out, std::int64_t capacity);
 
 // Converts size bytes (-1: strlen + 1) of the code page to units. With a null
 // out: the units needed. Otherwise writes at most capacity units and returns
 // the units written. Other code pages give 0.
-std::int64_t multibyte_to_utf16(int page, const char* bytes, std::int64_t size, WideChar* out,
-                                std::int64_t capacity);
+std::int64_t multibyte_to_utf16(int page, const char* bytes, std::int64_t size, WideChar* out, std::int64_t capacity);
 
 // New UTF-8 text of s from g_malloc (free with g_free); never null, "" for a
 // null s, for unconvertible input or when memory runs out. Always valid UTF-8:

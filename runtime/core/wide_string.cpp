@@ -11,16 +11,16 @@
 
 namespace {
 
-constexpr std::int64_t FRESH_CAPACITY = 16;      // bytes of a new workspace's buffer
-constexpr std::int64_t GROWTH_SLACK = 16384;     // grown beyond need so pushes rarely reallocate
-constexpr std::int64_t BUFFER_SPARE = 10;        // bytes past capacity in a grown buffer
-constexpr std::int64_t TERMINATOR_ROOM = 4;      // need must stay below capacity - 4
-constexpr std::int64_t VARIABLE_SPARE = 10;      // bytes of a variable's buffer beyond its units
+constexpr std::int64_t FRESH_CAPACITY = 16;  // bytes of a new workspace's buffer
+constexpr std::int64_t GROWTH_SLACK = 16384; // grown beyond need so pushes rarely reallocate
+constexpr std::int64_t BUFFER_SPARE = 10;    // bytes past capacity in a grown buffer
+constexpr std::int64_t TERMINATOR_ROOM = 4;  // need must stay below capacity - 4
+constexpr std::int64_t VARIABLE_SPARE = 10;  // bytes of a variable's buffer beyond its units
 // Offsets are 32-bit: the buffer (capacity + spare) stays below 2^31 bytes.
 constexpr std::int64_t MAX_CAPACITY = INT32_MAX - BUFFER_SPARE;
 
 pthread_key_t g_key;
-std::atomic<bool> g_key_created{false};  // false: the key was never created (or was deleted)
+std::atomic<bool> g_key_created{false}; // false: the key was never created (or was deleted)
 
 StringWorkspace* installed() {
     if (!g_key_created.load(std::memory_order_acquire)) return nullptr;
@@ -61,7 +61,7 @@ void put_unit(char* place, WideChar unit) {
     std::memcpy(place, &unit, sizeof unit);
 }
 
-}  // namespace
+} // namespace
 
 void workspace_init() {
     if (!g_key_created.load(std::memory_order_acquire)) {
@@ -214,7 +214,7 @@ WideChar* workspace_address_at(std::int64_t value) {
 WideChar* workspace_push_string(const WideChar* s) {
     std::int64_t length = string_length(s);
     if (length > INT32_MAX) return nullptr;
-    std::int64_t anchor = workspace_anchor(s);  // s may lie in the buffer, which may move
+    std::int64_t anchor = workspace_anchor(s); // s may lie in the buffer, which may move
     WideChar* room = workspace_reserve(static_cast<std::int32_t>(length), -1);
     if (room == nullptr) return nullptr;
     if (length > 0) {
@@ -273,7 +273,8 @@ void string_free(WideChar* s) {
 std::int64_t string_length(const WideChar* s) {
     if (s == nullptr) return 0;
     const WideChar* p = s;
-    while (*p != 0) ++p;
+    while (*p != 0)
+        ++p;
     return p - s;
 }
 

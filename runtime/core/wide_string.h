@@ -19,9 +19,9 @@
 
 // One thread's workspace.
 struct StringWorkspace {
-    char* buffer;           // heap buffer; moves when it grows
-    std::int64_t capacity;  // usable bytes; the buffer is capacity + 10 bytes once grown
-    std::int64_t position;  // byte offset of the end of the text being assembled (even)
+    char* buffer;          // heap buffer; moves when it grows
+    std::int64_t capacity; // usable bytes; the buffer is capacity + 10 bytes once grown
+    std::int64_t position; // byte offset of the end of the text being assembled (even)
 };
 static_assert(sizeof(StringWorkspace) == 24, "workspace record is three 8-byte fields");
 

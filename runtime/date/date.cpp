@@ -14,19 +14,16 @@ namespace {
 
 DateTimeSource time_source = nullptr; // null: the system clock
 
-std::time_t system_time()
-{
+std::time_t system_time() {
     return std::time(nullptr);
 }
 
-bool is_leap_year(std::int64_t year)
-{
+bool is_leap_year(std::int64_t year) {
     return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
 }
 
 // Days from 1970-01-01 to the given date of the proleptic Gregorian calendar.
-std::int64_t days_from_civil(std::int64_t year, std::int64_t month, std::int64_t day)
-{
+std::int64_t days_from_civil(std::int64_t year, std::int64_t month, std::int64_t day) {
     year -= month <= 2 ? 1 : 0;
     const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
     const std::int64_t year_of_era = year - era * 400;
@@ -37,22 +34,19 @@ std::int64_t days_from_civil(std::int64_t year, std::int64_t month, std::int64_t
 
 // Broken-down fields of a DateValue; false for DATE_INVALID or a value whose
 // year the system's broken-down time cannot hold.
-bool break_down(DateValue date, std::tm* out)
-{
+bool break_down(DateValue date, std::tm* out) {
     if (date == DATE_INVALID) return false;
     const std::time_t seconds = static_cast<std::time_t>(date);
     return gmtime_r(&seconds, out) != nullptr;
 }
 
-std::int64_t floor_div(std::int64_t a, std::int64_t b)
-{
+std::int64_t floor_div(std::int64_t a, std::int64_t b) {
     return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0);
 }
 
 // date moved by months calendar months; the day is kept or lowered to the
 // month's last day, never below 28.
-DateValue add_months(DateValue date, std::int64_t months)
-{
+DateValue add_months(DateValue date, std::int64_t months) {
     std::tm t{};
     if (!break_down(date, &t)) return DATE_INVALID; // too far out to be in the date_add range
     std::int64_t month = 0;
@@ -68,8 +62,8 @@ DateValue add_months(DateValue date, std::int64_t months)
     // The day is tried at its own value, then lowered while it stays above 27.
     std::int32_t day = t.tm_mday;
     while (true) {
-        const DateValue result = date_make(static_cast<std::int32_t>(year), static_cast<std::int32_t>(month) + 1,
-                                           day, t.tm_hour, t.tm_min, t.tm_sec);
+        const DateValue result = date_make(static_cast<std::int32_t>(year), static_cast<std::int32_t>(month) + 1, day,
+                                           t.tm_hour, t.tm_min, t.tm_sec);
         if (result != DATE_INVALID) return result;
         day -= 1;
         if (day <= 27) return DATE_INVALID;
@@ -88,8 +82,7 @@ struct ShownFields {
     std::int32_t second; // 0-59
 };
 
-ShownFields shown_fields(DateValue date)
-{
+ShownFields shown_fields(DateValue date) {
     std::tm t{};
     if (!break_down(date, &t)) return {};
     const std::int64_t year = static_cast<std::int64_t>(t.tm_year) + 1900;
@@ -97,19 +90,17 @@ ShownFields shown_fields(DateValue date)
     return {static_cast<std::int32_t>(year), t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
 
-int write_two_digits(std::int32_t value, WideChar* out)
-{
+int write_two_digits(std::int32_t value, WideChar* out) {
     out[0] = static_cast<WideChar>(u'0' + (value / 10) % 10);
     out[1] = static_cast<WideChar>(u'0' + value % 10);
     return 2;
 }
 
-bool token_follows(const WideChar* at, const char16_t* token)
-{
+bool token_follows(const WideChar* at, const char16_t* token) {
     for (; *token != 0; ++at, ++token) {
         if (*at == 0) return false;
-        if (*at == *token) continue;  // a lower-case letter folds to itself
-        if (*at < 0x80 && (*at < u'A' || *at > u'Z')) return false;  // ASCII other than capitals folds to itself
+        if (*at == *token) continue;                                // a lower-case letter folds to itself
+        if (*at < 0x80 && (*at < u'A' || *at > u'Z')) return false; // ASCII other than capitals folds to itself
         if (static_cast<wint_t>(std::towlower(static_cast<wint_t>(*at))) != static_cast<wint_t>(*token)) return false;
     }
     return true;
@@ -117,8 +108,7 @@ bool token_follows(const WideChar* at, const char16_t* token)
 
 // One step of the mask walk at *cursor: writes at most 4 units into piece,
 // advances the cursor, and returns the number of units written.
-int format_step(const WideChar** cursor, const ShownFields& f, WideChar* piece)
-{
+int format_step(const WideChar** cursor, const ShownFields& f, WideChar* piece) {
     const WideChar* p = *cursor;
     if (*p != u'%') {
         piece[0] = *p;
@@ -139,15 +129,22 @@ int format_step(const WideChar** cursor, const ShownFields& f, WideChar* piece)
             // Always four digits: year 55 is 0055, DATE_INVALID's 0 is 0000.
             // shown_fields keeps the year below 10000, so none is cut.
             std::int32_t year = f.year;
-            for (int i = 3; i >= 0; --i, year /= 10) piece[i] = static_cast<WideChar>(u'0' + year % 10);
+            for (int i = 3; i >= 0; --i, year /= 10)
+                piece[i] = static_cast<WideChar>(u'0' + year % 10);
             return 4;
         }
-        case 1: return write_two_digits(f.year % 100, piece);
-        case 2: return write_two_digits(f.month, piece);
-        case 3: return write_two_digits(f.day, piece);
-        case 4: return write_two_digits(f.hour, piece);
-        case 5: return write_two_digits(f.minute, piece);
-        default: return write_two_digits(f.second, piece);
+        case 1:
+            return write_two_digits(f.year % 100, piece);
+        case 2:
+            return write_two_digits(f.month, piece);
+        case 3:
+            return write_two_digits(f.day, piece);
+        case 4:
+            return write_two_digits(f.hour, piece);
+        case 5:
+            return write_two_digits(f.minute, piece);
+        default:
+            return write_two_digits(f.second, piece);
         }
     }
     piece[0] = u'%'; // no token: the percent sign itself, then go on after it
@@ -159,9 +156,8 @@ constexpr std::int32_t FORMAT_RESERVE = 4096; // units reserved at a time
 
 } // namespace
 
-DateValue date_make(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_t hour,
-                    std::int32_t minute, std::int32_t second)
-{
+DateValue date_make(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_t hour, std::int32_t minute,
+                    std::int32_t second) {
     if (year == 2038) {
         // 2038-01-19 03:14:07 is the last moment that fits in 31 bits.
         if (month > 1 || day > 19) return DATE_INVALID;
@@ -185,18 +181,15 @@ DateValue date_make(std::int32_t year, std::int32_t month, std::int32_t day, std
     return days_from_civil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
 }
 
-void date_set_time_source(DateTimeSource source)
-{
+void date_set_time_source(DateTimeSource source) {
     time_source = source;
 }
 
-DateValue date_now()
-{
+DateValue date_now() {
     const std::time_t now = (time_source != nullptr ? time_source : system_time)();
     std::tm local{};
     if (localtime_r(&now, &local) == nullptr) return DATE_INVALID;
-    return date_make(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                     local.tm_sec);
+    return date_make(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
 }
 
 // Rule against silent wraps: every result of date_add lies in DATE_ADD_FIRST ..
@@ -204,8 +197,7 @@ DateValue date_now()
 // length, or whose sum with the date, leaves that span (or 64 bits) gives
 // DATE_INVALID instead of a wrapped or unprintable value. Month and year
 // results must moreover lie in the date_make range.
-DateValue date_add(DateValue date, std::uint32_t unit, std::int64_t amount)
-{
+DateValue date_add(DateValue date, std::uint32_t unit, std::int64_t amount) {
     if (date == DATE_INVALID) return DATE_INVALID;
     if (unit > DATE_UNIT_SECOND) return date;
     if (unit == DATE_UNIT_YEAR || unit == DATE_UNIT_MONTH) {
@@ -222,57 +214,50 @@ DateValue date_add(DateValue date, std::uint32_t unit, std::int64_t amount)
     return result;
 }
 
-std::int32_t date_year(DateValue date)
-{
+std::int32_t date_year(DateValue date) {
     std::tm t{};
     return break_down(date, &t) ? static_cast<std::int32_t>(static_cast<std::int64_t>(t.tm_year) + 1900) : 0;
 }
 
-std::int32_t date_month(DateValue date)
-{
+std::int32_t date_month(DateValue date) {
     std::tm t{};
     return break_down(date, &t) ? t.tm_mon + 1 : 0;
 }
 
-std::int32_t date_day(DateValue date)
-{
+std::int32_t date_day(DateValue date) {
     std::tm t{};
     return break_down(date, &t) ? t.tm_mday : 0;
 }
 
-std::int32_t date_hour(DateValue date)
-{
+std::int32_t date_hour(DateValue date) {
     std::tm t{};
     return break_down(date, &t) ? t.tm_hour : 0;
 }
 
-std::int32_t date_minute(DateValue date)
-{
+std::int32_t date_minute(DateValue date) {
     std::tm t{};
     return break_down(date, &t) ? t.tm_min : 0;
 }
 
-std::int32_t date_second(DateValue date)
-{
+std::int32_t date_second(DateValue date) {
     std::tm t{};
     return break_down(date, &t) ? t.tm_sec : 0;
 }
 
-WideChar* date_format_into(const WideChar* mask, DateValue date, WideChar* out)
-{
+WideChar* date_format_into(const WideChar* mask, DateValue date, WideChar* out) {
     if (out == nullptr) return nullptr;
     std::int64_t written = 0;
     if (mask != nullptr) {
         const ShownFields fields = shown_fields(date);
         const WideChar* cursor = mask;
-        while (*cursor != 0) written += format_step(&cursor, fields, out + written);
+        while (*cursor != 0)
+            written += format_step(&cursor, fields, out + written);
     }
     out[written] = 0;
     return out;
 }
 
-WideChar* date_format(const WideChar* mask, DateValue date, std::int64_t at)
-{
+WideChar* date_format(const WideChar* mask, DateValue date, std::int64_t at) {
     if (at < 0 || at > INT32_MAX) return nullptr;
     const auto offset = static_cast<std::int32_t>(at);
     // The mask may lie in the workspace, which moves when it grows: work on a copy.

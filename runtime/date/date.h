@@ -36,8 +36,8 @@ constexpr std::uint32_t DATE_UNIT_SECOND = 6; // 1 second
 // The DateValue of the given fields (month 1-12, day 1-31, hour 0-23, minute
 // and second 0-59) within 1970-01-01 00:00:00 .. 2038-01-19 03:14:07; fields
 // are never normalised. DATE_INVALID otherwise.
-DateValue date_make(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_t hour,
-                    std::int32_t minute, std::int32_t second);
+DateValue date_make(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_t hour, std::int32_t minute,
+                    std::int32_t second);
 
 // The current local wall-clock reading as a DateValue; DATE_INVALID past
 // 2038-01-19 03:14:07 or on a leap second.

@@ -22,15 +22,15 @@ constexpr std::int32_t RECORD_POOL_MIN_CHUNK = 16;
 constexpr std::int32_t RECORD_POOL_MAX_CHUNK = 256;
 
 struct EventQueue {
-    EventRecord* head;          // oldest record, null when empty
-    EventRecord* tail;          // youngest record, null when empty
-    BlockPool* pool;            // records (unlocked: the queue mutex covers it); null before init
-    std::int32_t suppressed;    // suppression counter, 0 = events flow
-    StringMap* bindings;        // handler binding table
-    EventRecord* kept;          // taken at init and never given back: the first chunk stays
-    std::int32_t dispatch_depth; // bound-handler walks running (nested through posts)
+    EventRecord* head;            // oldest record, null when empty
+    EventRecord* tail;            // youngest record, null when empty
+    BlockPool* pool;              // records (unlocked: the queue mutex covers it); null before init
+    std::int32_t suppressed;      // suppression counter, 0 = events flow
+    StringMap* bindings;          // handler binding table
+    EventRecord* kept;            // taken at init and never given back: the first chunk stays
+    std::int32_t dispatch_depth;  // bound-handler walks running (nested through posts)
     std::int32_t failing_records; // test seam: record allocations still to refuse
-    pthread_mutex_t mutex;      // the queue mutex (recursive)
+    pthread_mutex_t mutex;        // the queue mutex (recursive)
 };
 
 // The mutex is usable before event_queue_init, so an early post is refused
@@ -39,8 +39,7 @@ EventQueue queue = {nullptr, nullptr, nullptr, 0, nullptr, nullptr, 0, 0, PTHREA
 
 CurrentEvent current_event = {0, 0, 0, -1, 0, nullptr};
 
-EventRecord* take_record() noexcept
-{
+EventRecord* take_record() noexcept {
     if (queue.failing_records > 0) {
         --queue.failing_records;
         return nullptr;
@@ -49,8 +48,7 @@ EventRecord* take_record() noexcept
 }
 
 // Frees every node of a handler list.
-void free_handlers(HandlerNode* node) noexcept
-{
+void free_handlers(HandlerNode* node) noexcept {
     while (node != nullptr) {
         HandlerNode* next = node->next;
         sized_free(node);
@@ -68,8 +66,7 @@ struct DispatchView {
 };
 
 // Runs the handlers bound to exactly this key. Queue mutex held.
-void run_bound(const WideChar* key, DispatchView* view) noexcept
-{
+void run_bound(const WideChar* key, DispatchView* view) noexcept {
     auto* binding = static_cast<EventBinding*>(map_find(queue.bindings, key));
     if (binding == nullptr || binding->handlers == nullptr) return;
 
@@ -114,8 +111,7 @@ struct KeyField {
     int length;         // units used
 };
 
-KeyField key_field(std::int64_t value) noexcept
-{
+KeyField key_field(std::int64_t value) noexcept {
     KeyField field{};
     field.length = string_write_decimal(field.units, value);
     return field;
@@ -123,12 +119,12 @@ KeyField key_field(std::int64_t value) noexcept
 
 // Joins four field texts with colons into out (EVENT_KEY_CAPACITY units).
 void join_key(WideChar* out, const KeyField& type, const KeyField& window, const KeyField& object,
-              const KeyField& subtype) noexcept
-{
+              const KeyField& subtype) noexcept {
     int n = 0;
     for (const KeyField* field : {&type, &window, &object, &subtype}) {
         if (n != 0) out[n++] = u':';
-        for (int i = 0; i < field->length; ++i) out[n++] = field->units[i];
+        for (int i = 0; i < field->length; ++i)
+            out[n++] = field->units[i];
     }
     out[n] = 0;
 }
@@ -137,8 +133,7 @@ void join_key(WideChar* out, const KeyField& type, const KeyField& window, const
 // written out once and the five keys are joined from those texts. Queue
 // mutex held.
 void dispatch_five(std::int32_t type, std::int64_t object, std::int64_t window, std::int64_t subtype,
-                   DispatchView* view) noexcept
-{
+                   DispatchView* view) noexcept {
     // With no handler bound, every lookup would miss: skip building the keys,
     // which is most of the cost of a post.
     if (queue.bindings == nullptr || queue.bindings->entry_count == 0) return;
@@ -160,9 +155,8 @@ void dispatch_five(std::int32_t type, std::int64_t object, std::int64_t window, 
 
 // Queues one post and runs its dispatch. Returns whether a record now holds
 // the post's data. Queue mutex held.
-bool post_locked(std::int32_t type, std::int64_t object, std::int64_t window, std::int64_t subtype,
-                 std::int64_t data, EventReleaseProc release, std::int32_t flags) noexcept
-{
+bool post_locked(std::int32_t type, std::int64_t object, std::int64_t window, std::int64_t subtype, std::int64_t data,
+                 EventReleaseProc release, std::int32_t flags) noexcept {
     if (queue.pool == nullptr) return false;
     if (queue.suppressed != 0 && (flags & EVENT_FLAG_FORCE) == 0) return false;
 
@@ -188,9 +182,7 @@ bool post_locked(std::int32_t type, std::int64_t object, std::int64_t window, st
 
 } // namespace
 
-int event_format_key(WideChar* out, std::int32_t type, std::int64_t window, std::int64_t object,
-                     std::int64_t subtype)
-{
+int event_format_key(WideChar* out, std::int32_t type, std::int64_t window, std::int64_t object, std::int64_t subtype) {
     int n = string_write_decimal(out, type);
     out[n++] = u':';
     n += string_write_decimal(out + n, window);
@@ -202,8 +194,7 @@ int event_format_key(WideChar* out, std::int32_t type, std::int64_t window, std:
     return n;
 }
 
-void event_queue_init()
-{
+void event_queue_init() {
     MutexGuard guard(&queue.mutex);
     if (queue.pool != nullptr) return;
     queue.pool = pool_create(sizeof(EventRecord), RECORD_POOL_MIN_CHUNK, RECORD_POOL_MAX_CHUNK, POOL_UNLOCKED);
@@ -212,24 +203,19 @@ void event_queue_init()
     map_create(sizeof(EventBinding), EVENT_BINDING_ELEMENT_TYPE, nullptr, &queue.bindings, EVENT_BINDING_BUCKETS);
 }
 
-void event_queue_end()
-{
-}
+void event_queue_end() {}
 
-void event_post(std::int32_t type, std::int64_t object, std::int64_t window, std::int64_t subtype)
-{
+void event_post(std::int32_t type, std::int64_t object, std::int64_t window, std::int64_t subtype) {
     event_post_flags(type, object, window, subtype, 0, nullptr, 0);
 }
 
 void event_post_data(std::int32_t type, std::int64_t object, std::int64_t window, std::int64_t subtype,
-                     std::int64_t data, EventReleaseProc release)
-{
+                     std::int64_t data, EventReleaseProc release) {
     event_post_flags(type, object, window, subtype, data, release, 0);
 }
 
 void event_post_flags(std::int32_t type, std::int64_t object, std::int64_t window, std::int64_t subtype,
-                      std::int64_t data, EventReleaseProc release, std::int32_t flags)
-{
+                      std::int64_t data, EventReleaseProc release, std::int32_t flags) {
     bool kept = false;
     {
         MutexGuard guard(&queue.mutex);
@@ -240,8 +226,7 @@ void event_post_flags(std::int32_t type, std::int64_t object, std::int64_t windo
     if (!kept && data != 0 && release != nullptr) release(data);
 }
 
-std::int32_t event_take()
-{
+std::int32_t event_take() {
     MutexGuard guard(&queue.mutex);
     // The type is cleared under the mutex: a post's dispatch on another thread
     // may be showing its own event to bound handlers right now.
@@ -272,14 +257,12 @@ std::int32_t event_take()
     return type;
 }
 
-std::int32_t event_peek_type()
-{
+std::int32_t event_peek_type() {
     MutexGuard guard(&queue.mutex);
     return queue.head == nullptr ? 0 : queue.head->type;
 }
 
-std::int32_t event_peek(std::int64_t* object, std::int64_t* window, std::int64_t* subtype)
-{
+std::int32_t event_peek(std::int64_t* object, std::int64_t* window, std::int64_t* subtype) {
     MutexGuard guard(&queue.mutex);
     const EventRecord* head = queue.head;
     if (head == nullptr) return 0;
@@ -289,25 +272,22 @@ std::int32_t event_peek(std::int64_t* object, std::int64_t* window, std::int64_t
     return head->type;
 }
 
-void event_suppress_begin()
-{
+void event_suppress_begin() {
     MutexGuard guard(&queue.mutex);
     queue.suppressed += 1;
 }
 
-void event_suppress_end()
-{
+void event_suppress_end() {
     MutexGuard guard(&queue.mutex);
     queue.suppressed -= 1;
 }
 
-void event_purge_window(std::int64_t window)
-{
+void event_purge_window(std::int64_t window) {
     // Purged records are unlinked first and their data released after the
     // walk, outside the mutex: a release procedure may post, and its record
     // must land behind a queue that is whole again.
     EventRecord* purged = nullptr;
-    EventRecord** purged_end = &purged;  // keeps the purged records in queue order
+    EventRecord** purged_end = &purged; // keeps the purged records in queue order
     {
         MutexGuard guard(&queue.mutex);
         EventRecord* kept = nullptr;
@@ -341,8 +321,7 @@ void event_purge_window(std::int64_t window)
     }
 }
 
-void event_unbind_window(std::int64_t window)
-{
+void event_unbind_window(std::int64_t window) {
     MutexGuard guard(&queue.mutex);
     if (queue.bindings == nullptr) return;
     map_reset(queue.bindings);
@@ -351,7 +330,8 @@ void event_unbind_window(std::int64_t window)
         if (queue.dispatch_depth != 0) {
             // A walk may stand on these nodes: retire them; the walk's sweep
             // frees them and drops the entry.
-            for (HandlerNode* node = binding->handlers; node != nullptr; node = node->next) node->active = 0;
+            for (HandlerNode* node = binding->handlers; node != nullptr; node = node->next)
+                node->active = 0;
             continue;
         }
         free_handlers(binding->handlers);
@@ -360,8 +340,7 @@ void event_unbind_window(std::int64_t window)
     }
 }
 
-void event_dispatch_bound(std::int32_t type, std::int64_t window, std::int64_t object, std::int64_t subtype)
-{
+void event_dispatch_bound(std::int32_t type, std::int64_t window, std::int64_t object, std::int64_t subtype) {
     MutexGuard guard(&queue.mutex);
     if (queue.bindings == nullptr) return;
     WideChar key[EVENT_KEY_CAPACITY];
@@ -370,8 +349,7 @@ void event_dispatch_bound(std::int32_t type, std::int64_t window, std::int64_t o
 }
 
 HandlerNode* event_bind(std::int32_t type, std::int64_t window, std::int64_t object, std::int64_t subtype,
-                        EventHandlerProc procedure)
-{
+                        EventHandlerProc procedure) {
     if (procedure == nullptr) return nullptr;
     MutexGuard guard(&queue.mutex);
     if (queue.bindings == nullptr) return nullptr;
@@ -391,57 +369,50 @@ HandlerNode* event_bind(std::int32_t type, std::int64_t window, std::int64_t obj
     node->procedure = procedure;
     node->active = 1;
     HandlerNode** link = &binding->handlers;
-    while (*link != nullptr) link = &(*link)->next;
+    while (*link != nullptr)
+        link = &(*link)->next;
     *link = node;
     return node;
 }
 
-std::int64_t event_queue_length()
-{
+std::int64_t event_queue_length() {
     MutexGuard guard(&queue.mutex);
     std::int64_t length = 0;
-    for (const EventRecord* record = queue.head; record != nullptr; record = record->next) ++length;
+    for (const EventRecord* record = queue.head; record != nullptr; record = record->next)
+        ++length;
     return length;
 }
 
-std::int64_t event_queue_pool_capacity()
-{
+std::int64_t event_queue_pool_capacity() {
     MutexGuard guard(&queue.mutex);
     return queue.pool == nullptr ? 0 : pool_total_elements(queue.pool);
 }
 
-void event_queue_fail_records(int n)
-{
+void event_queue_fail_records(int n) {
     MutexGuard guard(&queue.mutex);
     queue.failing_records = n < 0 ? 0 : n;
 }
 
-std::int64_t event_type()
-{
+std::int64_t event_type() {
     return current_event.type;
 }
 
-std::int64_t event_gadget()
-{
+std::int64_t event_gadget() {
     return current_event.object;
 }
 
-std::int64_t event_object()
-{
+std::int64_t event_object() {
     return current_event.object;
 }
 
-std::int64_t event_subtype()
-{
+std::int64_t event_subtype() {
     return current_event.subtype;
 }
 
-std::int64_t event_window()
-{
+std::int64_t event_window() {
     return current_event.window;
 }
 
-std::int64_t event_data()
-{
+std::int64_t event_data() {
     return current_event.data;
 }

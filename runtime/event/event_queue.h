@@ -16,8 +16,8 @@ using EventReleaseProc = void (*)(std::int64_t data);
 using EventHandlerProc = void (*)();
 
 // Post flags (sums of bit values).
-constexpr std::int32_t EVENT_FLAG_FORCE = 1;     // post even while events are suppressed
-constexpr std::int32_t EVENT_FLAG_DEFERRED = 2;  // never coalesce; run bound handlers at take time
+constexpr std::int32_t EVENT_FLAG_FORCE = 1;    // post even while events are suppressed
+constexpr std::int32_t EVENT_FLAG_DEFERRED = 2; // never coalesce; run bound handlers at take time
 
 // Types above this value are never coalesced with the tail.
 constexpr std::int32_t EVENT_COALESCE_MAX_TYPE = 65535;
@@ -38,39 +38,39 @@ constexpr int EVENT_KEY_CAPACITY = 132;
 // One queued event. Records come from the queue's block pool and go back to it
 // when taken or purged.
 struct EventRecord {
-    EventRecord* next;         // next (younger) record, null at the tail
-    std::int32_t type;         // event type code (EVENT_* in event_wait.h)
-    std::int32_t flags;        // EVENT_FLAG_* given at the post
-    std::int64_t object;       // gadget id for gadget events, 0 for window events
-    std::int64_t window;       // window id
-    std::int64_t subtype;      // what happened; 0 when unused
-    std::int64_t data;         // extra data (pointer-sized), 0 when none
-    EventReleaseProc release;  // frees data once the event has been used, or null
+    EventRecord* next;        // next (younger) record, null at the tail
+    std::int32_t type;        // event type code (EVENT_* in event_wait.h)
+    std::int32_t flags;       // EVENT_FLAG_* given at the post
+    std::int64_t object;      // gadget id for gadget events, 0 for window events
+    std::int64_t window;      // window id
+    std::int64_t subtype;     // what happened; 0 when unused
+    std::int64_t data;        // extra data (pointer-sized), 0 when none
+    EventReleaseProc release; // frees data once the event has been used, or null
 };
 static_assert(sizeof(EventRecord) == 56, "EventRecord is seven words");
 
 // The event the loop thread is handling. Process-wide; written by event_take
 // and, around bound handlers, by a post's dispatch.
 struct CurrentEvent {
-    std::int32_t type;         // type of the event taken last, 0 after an empty take
-    std::int64_t object;       // gadget id (kept after an empty take)
-    std::int64_t window;       // window id (kept after an empty take)
-    std::int64_t subtype;      // -1 after an empty take
-    std::int64_t data;         // data of the event taken last, 0 once released
-    EventReleaseProc release;  // its release procedure, null once released
+    std::int32_t type;        // type of the event taken last, 0 after an empty take
+    std::int64_t object;      // gadget id (kept after an empty take)
+    std::int64_t window;      // window id (kept after an empty take)
+    std::int64_t subtype;     // -1 after an empty take
+    std::int64_t data;        // data of the event taken last, 0 once released
+    EventReleaseProc release; // its release procedure, null once released
 };
 
 // A list node of bound handlers: a sized block.
 struct HandlerNode {
-    HandlerNode* next;           // next node, null at the end
-    EventHandlerProc procedure;  // called with the queue mutex held
-    std::uint8_t active;         // 0: skipped and swept out after the walk
+    HandlerNode* next;          // next node, null at the end
+    EventHandlerProc procedure; // called with the queue mutex held
+    std::uint8_t active;        // 0: skipped and swept out after the walk
 };
 
 // Element of the binding table (a StringMap keyed "type:window:object:subtype").
 struct EventBinding {
-    HandlerNode* handlers;  // head of the handler list, null when empty
-    std::int64_t window;    // window the binding belongs to
+    HandlerNode* handlers; // head of the handler list, null when empty
+    std::int64_t window;   // window the binding belongs to
 };
 
 // Sets the queue up: record pool (one record kept for the whole run), binding
@@ -133,8 +133,7 @@ HandlerNode* event_bind(std::int32_t type, std::int64_t window, std::int64_t obj
 // Writes the binding key "type:window:object:subtype" (decimal) into out, which
 // holds at least EVENT_KEY_CAPACITY units. Returns the units written without
 // the terminator.
-int event_format_key(WideChar* out, std::int32_t type, std::int64_t window, std::int64_t object,
-                     std::int64_t subtype);
+int event_format_key(WideChar* out, std::int32_t type, std::int64_t window, std::int64_t object, std::int64_t subtype);
 
 // Test seams: number of records queued now, and the summed capacity of the
 // record pool's chunks (stays put while posting and taking reuse records).

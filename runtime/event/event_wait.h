@@ -51,9 +51,9 @@ void events_flush();
 
 // Accessors of the current event: they never take, wait or lock, and are meant
 // for the thread that runs the event loop.
-std::int64_t event_type();     // type, 0 after an empty take
-std::int64_t event_gadget();   // gadget id of an EVENT_GADGET, 0 for window events
-std::int64_t event_object();   // the same as event_gadget
-std::int64_t event_subtype();  // subtype, -1 after an empty take
-std::int64_t event_window();   // window id of the current event
-std::int64_t event_data();     // data of the current event, 0 when none or released
+std::int64_t event_type();    // type, 0 after an empty take
+std::int64_t event_gadget();  // gadget id of an EVENT_GADGET, 0 for window events
+std::int64_t event_object();  // the same as event_gadget
+std::int64_t event_subtype(); // subtype, -1 after an empty take
+std::int64_t event_window();  // window id of the current event
+std::int64_t event_data();    // data of the current event, 0 when none or released

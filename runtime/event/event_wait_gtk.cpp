@@ -10,8 +10,7 @@
 namespace {
 
 // Milliseconds from start to now, the sub-second part truncated toward zero.
-std::int64_t elapsed_ms(const timeval& start) noexcept
-{
+std::int64_t elapsed_ms(const timeval& start) noexcept {
     timeval now{};
     gettimeofday(&now, nullptr);
     return static_cast<std::int64_t>(now.tv_sec - start.tv_sec) * 1000 +
@@ -19,21 +18,18 @@ std::int64_t elapsed_ms(const timeval& start) noexcept
 }
 
 // Type of the event taken after a toolkit iteration, or EVENT_TOOLKIT_ONLY.
-std::int64_t take_after_iteration() noexcept
-{
+std::int64_t take_after_iteration() noexcept {
     const std::int32_t type = event_take();
     return type != 0 ? type : EVENT_TOOLKIT_ONLY;
 }
 
 } // namespace
 
-std::int64_t event_wait()
-{
+std::int64_t event_wait() {
     return event_wait_timeout(-1);
 }
 
-std::int64_t event_wait_timeout(std::int32_t timeout_ms)
-{
+std::int64_t event_wait_timeout(std::int32_t timeout_ms) {
     const std::int32_t queued = event_take();
     if (queued != 0) return queued;
 
@@ -63,8 +59,7 @@ std::int64_t event_wait_timeout(std::int32_t timeout_ms)
 // of X events from another client) would keep a plain "while pending" loop
 // going for ever; the drain stops after a fixed number of iterations or a
 // fixed time, whichever comes first, and what is left runs in the main loop.
-void events_flush()
-{
+void events_flush() {
     const gint64 deadline = g_get_monotonic_time() + EVENTS_FLUSH_LIMIT_MS * 1000;
     for (int i = 0; i < EVENTS_FLUSH_LIMIT_ITERATIONS && gtk_events_pending(); ++i) {
         gtk_main_iteration_do(FALSE);

@@ -9,15 +9,15 @@
 typedef struct _PangoFontDescription PangoFontDescription;
 
 // Style flags of font_load; other bits are ignored.
-constexpr std::uint32_t FONT_BOLD = 1;    // weight 700
-constexpr std::uint32_t FONT_ITALIC = 2;  // italic style
+constexpr std::uint32_t FONT_BOLD = 1;   // weight 700
+constexpr std::uint32_t FONT_ITALIC = 2; // italic style
 
 // Pango units per point.
 constexpr std::int32_t FONT_PANGO_SCALE = 1024;
 
 // One loaded font; a record whose description is null is free.
 struct FontRecord {
-    PangoFontDescription* description;  // owned by the record
+    PangoFontDescription* description; // owned by the record
 };
 
 // Creates the font table (growth 16, free procedure font_free). Start-up,

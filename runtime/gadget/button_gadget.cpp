@@ -19,7 +19,9 @@ GtkLabel* button_caption(const GadgetRecord* g) {
     return (child != nullptr && GTK_IS_LABEL(child)) ? GTK_LABEL(child) : nullptr;
 }
 
-bool button_is_toggle(const GadgetRecord* g) { return GTK_IS_TOGGLE_BUTTON(g->main); }
+bool button_is_toggle(const GadgetRecord* g) {
+    return GTK_IS_TOGGLE_BUTTON(g->main);
+}
 
 WideChar* button_get_text(GadgetRecord* g, std::int64_t at) {
     GtkLabel* caption = button_caption(g);
@@ -45,9 +47,13 @@ void button_set_state(GadgetRecord* g, std::int64_t state) {
     }
 }
 
-void button_set_font(GadgetRecord* g, PangoFontDescription* font) { gadget_widget_set_font(g->main, font); }
+void button_set_font(GadgetRecord* g, PangoFontDescription* font) {
+    gadget_widget_set_font(g->main, font);
+}
 
-PangoFontDescription* button_get_font(GadgetRecord* g) { return gadget_widget_get_font(g->main); }
+PangoFontDescription* button_get_font(GadgetRecord* g) {
+    return gadget_widget_get_font(g->main);
+}
 
 const GadgetOps* button_ops() {
     static const GadgetOps ops = [] {
@@ -97,10 +103,10 @@ bool button_finish(GadgetRecord* g, ObjectId id, void* context) {
 // Creates a button gadget in the current gadget list. Returns the id for
 // AUTO_NUMBER, else the button; 0 when there is no current list or the
 // gadget cannot be made. Runs on the thread holding the GDK lock.
-ObjectId gadget_button_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                              std::int32_t height, const WideChar* text, std::int32_t flags) {
-    GtkWidget* button = (flags & BUTTON_TOGGLE) != 0 ? gtk_toggle_button_new_with_label("")
-                                                     : gtk_button_new_with_label("");
+ObjectId gadget_button_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                              const WideChar* text, std::int32_t flags) {
+    GtkWidget* button =
+        (flags & BUTTON_TOGGLE) != 0 ? gtk_toggle_button_new_with_label("") : gtk_button_new_with_label("");
     if (button == nullptr) {
         return 0;
     }

@@ -45,9 +45,13 @@ void calendar_set_state(GadgetRecord* g, std::int64_t state) {
     gtk_calendar_select_day(calendar, static_cast<guint>(day));
 }
 
-void calendar_set_font(GadgetRecord* g, PangoFontDescription* font) { gadget_widget_set_font(g->main, font); }
+void calendar_set_font(GadgetRecord* g, PangoFontDescription* font) {
+    gadget_widget_set_font(g->main, font);
+}
 
-PangoFontDescription* calendar_get_font(GadgetRecord* g) { return gadget_widget_get_font(g->main); }
+PangoFontDescription* calendar_get_font(GadgetRecord* g) {
+    return gadget_widget_get_font(g->main);
+}
 
 const GadgetOps* calendar_ops() {
     static const GadgetOps ops = [] {
@@ -96,19 +100,15 @@ void calendar_move(GDate* date, gint64 days, gint64 months) {
     const gint64 last_day = g_date_get_julian(&last);
     const gint64 month = g_date_get_year(date) * 12LL + g_date_get_month(date) - 1 + months;
     if (month < CALENDAR_FIRST_YEAR * 12LL || month > CALENDAR_LAST_YEAR * 12LL + 11) {
-        g_date_set_julian(date,
-                          static_cast<guint32>(month < CALENDAR_FIRST_YEAR * 12LL ? 1 : last_day));
+        g_date_set_julian(date, static_cast<guint32>(month < CALENDAR_FIRST_YEAR * 12LL ? 1 : last_day));
         return;
     }
     if (months != 0) {
         const auto year = static_cast<GDateYear>(month / 12);
         const auto in_year = static_cast<GDateMonth>(month % 12 + 1);
-        g_date_set_dmy(date,
-                       std::min(g_date_get_day(date), g_date_get_days_in_month(in_year, year)),
-                       in_year, year);
+        g_date_set_dmy(date, std::min(g_date_get_day(date), g_date_get_days_in_month(in_year, year)), in_year, year);
     }
-    g_date_set_julian(date, static_cast<guint32>(
-                                std::clamp<gint64>(g_date_get_julian(date) + days, 1, last_day)));
+    g_date_set_julian(date, static_cast<guint32>(std::clamp<gint64>(g_date_get_julian(date) + days, 1, last_day)));
 }
 
 // The date a key leads to from `date`; false for a key the calendar does not
@@ -140,11 +140,19 @@ bool calendar_key_target(GtkWidget* widget, guint key, GDate* date) {
     case GDK_KEY_KP_Page_Down:
         calendar_move(date, 0, 1);
         return true;
-    case GDK_KEY_Home: case GDK_KEY_KP_Home: g_date_set_day(date, 1); return true;
-    case GDK_KEY_End: case GDK_KEY_KP_End:
+    case GDK_KEY_Home:
+    case GDK_KEY_KP_Home:
+        g_date_set_day(date, 1);
+        return true;
+    case GDK_KEY_End:
+    case GDK_KEY_KP_End:
         g_date_set_day(date, g_date_get_days_in_month(g_date_get_month(date), g_date_get_year(date)));
         return true;
-    case GDK_KEY_space: case GDK_KEY_KP_Space: case GDK_KEY_Return: case GDK_KEY_KP_Enter: case GDK_KEY_ISO_Enter:
+    case GDK_KEY_space:
+    case GDK_KEY_KP_Space:
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+    case GDK_KEY_ISO_Enter:
         return true;
     default:
         return false;
@@ -181,8 +189,7 @@ gboolean calendar_key_press(GtkWidget* widget, GdkEventKey* event) noexcept {
 // under CALENDAR_KEY_NAME_FORMAT (a strftime format); nothing
 // without a format or a selected day.
 void calendar_name_selected_day(GtkCalendar* calendar) noexcept {
-    const auto* format =
-        static_cast<const char*>(g_object_get_data(G_OBJECT(calendar), CALENDAR_KEY_NAME_FORMAT));
+    const auto* format = static_cast<const char*>(g_object_get_data(G_OBJECT(calendar), CALENDAR_KEY_NAME_FORMAT));
     guint year = 0, month = 0, day = 0;
     gtk_calendar_get_date(calendar, &year, &month, &day);
     if (format == nullptr || day == 0) return;

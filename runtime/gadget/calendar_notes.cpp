@@ -36,12 +36,10 @@ int days_in_month(int year, int month) {
 // The note of a day as the calendar counts (month 0..11); null when there is
 // none or the day is no real day of the years 1 .. 9999.
 const char* note_on(const DayNotes* notes, guint year, guint month, guint day) {
-    if (notes == nullptr || notes->note == nullptr || year < 1 || year > 9999 || month > 11 ||
-        day < 1 ||
+    if (notes == nullptr || notes->note == nullptr || year < 1 || year > 9999 || month > 11 || day < 1 ||
         static_cast<int>(day) > days_in_month(static_cast<int>(year), static_cast<int>(month) + 1))
         return nullptr;
-    const char* note =
-        notes->note(static_cast<int>(year), static_cast<int>(month) + 1, static_cast<int>(day));
+    const char* note = notes->note(static_cast<int>(year), static_cast<int>(month) + 1, static_cast<int>(day));
     return note != nullptr && *note != '\0' ? note : nullptr;
 }
 
@@ -61,12 +59,10 @@ void add_note_to_name(GtkCalendar* calendar) {
     gtk_calendar_get_date(calendar, &year, &month, &day);
     const char* note = note_on(notes_of(calendar), year, month, day);
     AtkObject* accessible = gtk_widget_get_accessible(GTK_WIDGET(calendar));
-    if (note == nullptr || accessible == nullptr ||
-        g_object_get_data(G_OBJECT(calendar), NAME_FORMAT_KEY) == nullptr)
+    if (note == nullptr || accessible == nullptr || g_object_get_data(G_OBJECT(calendar), NAME_FORMAT_KEY) == nullptr)
         return;
     const char* name = atk_object_get_name(accessible);
-    atk_object_set_name(accessible,
-                        (std::string(name != nullptr ? name : "") + " " + note).c_str());
+    atk_object_set_name(accessible, (std::string(name != nullptr ? name : "") + " " + note).c_str());
 }
 
 // The note as the day's detail, which the calendar shows only as its tooltip
@@ -90,8 +86,7 @@ void on_day_selected(GtkCalendar* calendar, gpointer) noexcept {
 // Names the selected day again through the stored format (the format is
 // copied: naming replaces the stored one).
 void rename_selected_day(ObjectId id, GtkCalendar* calendar) {
-    const auto* format =
-        static_cast<const char*>(g_object_get_data(G_OBJECT(calendar), NAME_FORMAT_KEY));
+    const auto* format = static_cast<const char*>(g_object_get_data(G_OBJECT(calendar), NAME_FORMAT_KEY));
     if (format == nullptr) return;
     gchar* copy = g_strdup(format);
     gadget_calendar_name_days(id, copy);
@@ -119,14 +114,12 @@ void calendar_set_day_notes(ObjectId id, CalendarDayNote note) {
     if (notes == nullptr) {
         notes = g_new0(DayNotes, 1);
         g_object_set_data_full(G_OBJECT(calendar), NOTES_KEY, notes, g_free);
-        notes->month_changed =
-            g_signal_connect(calendar, "month-changed", G_CALLBACK(on_month_changed), nullptr);
-        notes->day_selected =
-            g_signal_connect_after(calendar, "day-selected", G_CALLBACK(on_day_selected), nullptr);
+        notes->month_changed = g_signal_connect(calendar, "month-changed", G_CALLBACK(on_month_changed), nullptr);
+        notes->day_selected = g_signal_connect_after(calendar, "day-selected", G_CALLBACK(on_day_selected), nullptr);
         // Details as tooltips only: the cells keep the size they have without them.
-        gtk_calendar_set_display_options(
-            calendar, static_cast<GtkCalendarDisplayOptions>(
-                          gtk_calendar_get_display_options(calendar) & ~GTK_CALENDAR_SHOW_DETAILS));
+        gtk_calendar_set_display_options(calendar,
+                                         static_cast<GtkCalendarDisplayOptions>(
+                                             gtk_calendar_get_display_options(calendar) & ~GTK_CALENDAR_SHOW_DETAILS));
         gtk_calendar_set_detail_func(calendar, day_detail, notes, nullptr);
     }
     notes->note = note;

@@ -89,8 +89,7 @@ bool combo_item(const GadgetRecord* g, std::int64_t n, GtkTreeIter* iter) {
     if (n < 0 || n > G_MAXINT) {
         return false;
     }
-    return gtk_tree_model_iter_nth_child(combo_tree(g), iter, nullptr, static_cast<gint>(n)) !=
-           FALSE;
+    return gtk_tree_model_iter_nth_child(combo_tree(g), iter, nullptr, static_cast<gint>(n)) != FALSE;
 }
 
 void combo_focus(GadgetRecord* g) {
@@ -118,8 +117,7 @@ void combo_set_state(GadgetRecord* g, std::int64_t state) {
     gtk_combo_box_set_active(combo_box(g), index);
 }
 
-WideChar* combo_get_item_text(GadgetRecord* g, std::int64_t n, std::int32_t column,
-                              std::int64_t at) {
+WideChar* combo_get_item_text(GadgetRecord* g, std::int64_t n, std::int32_t column, std::int64_t at) {
     GtkTreeIter iter;
     if (column != 0 || !combo_item(g, n, &iter)) {
         return kind_text_result("", at);
@@ -164,8 +162,7 @@ void combo_set_text(GadgetRecord* g, const char* utf8) {
 }
 
 // Inserts an item at `position` (negative or past the end: appended).
-std::int64_t combo_add_item(GadgetRecord* g, std::int64_t position, const char* utf8,
-                            GdkPixbuf* image) {
+std::int64_t combo_add_item(GadgetRecord* g, std::int64_t position, const char* utf8, GdkPixbuf* image) {
     GText text{combo_case_text(g, utf8)};
     GtkListStore* store = combo_model(g)->store;
     if (position < 0 || position > G_MAXINT) {
@@ -238,8 +235,7 @@ void combo_set_item_image(GadgetRecord* g, std::int64_t n, GdkPixbuf* image) {
 
 void combo_set_font(GadgetRecord* g, PangoFontDescription* font) {
     gadget_widget_set_font(g->main, font);
-    g_object_set(G_OBJECT(reinterpret_cast<GtkCellRenderer*>(g->data4)), "font-desc", font,
-                 nullptr);
+    g_object_set(G_OBJECT(reinterpret_cast<GtkCellRenderer*>(g->data4)), "font-desc", font, nullptr);
     if (GtkEntry* entry = combo_entry(g)) {
         gadget_widget_set_font(GTK_WIDGET(entry), font);
     }
@@ -284,8 +280,8 @@ void on_combo_changed(GtkComboBox* combo, gpointer data) noexcept {
 // "insert-text" filter of the entry: inserts the typed text case-mapped
 // instead of as typed. The handler blocks itself around its own insertion,
 // which still passes through any other filter connected to the entry.
-void combo_filter_insert(GtkEditable* editable, const gchar* text, gint length, gpointer position,
-                         gpointer filter, bool to_upper) {
+void combo_filter_insert(GtkEditable* editable, const gchar* text, gint length, gpointer position, gpointer filter,
+                         bool to_upper) {
     const std::size_t count = length >= 0 ? static_cast<std::size_t>(length) : std::strlen(text);
     gchar* mapped = static_cast<gchar*>(g_malloc(count + 1));
     std::memcpy(mapped, text, count);
@@ -293,8 +289,7 @@ void combo_filter_insert(GtkEditable* editable, const gchar* text, gint length, 
     case_map_bytes(mapped, count, to_upper);
     const auto match = static_cast<GSignalMatchType>(G_SIGNAL_MATCH_FUNC | G_SIGNAL_MATCH_DATA);
     g_signal_handlers_block_matched(editable, match, 0, 0, nullptr, filter, nullptr);
-    gtk_editable_insert_text(editable, mapped, static_cast<gint>(count),
-                             static_cast<gint*>(position));
+    gtk_editable_insert_text(editable, mapped, static_cast<gint>(count), static_cast<gint*>(position));
     g_signal_handlers_unblock_matched(editable, match, 0, 0, nullptr, filter, nullptr);
     g_signal_stop_emission_by_name(editable, "insert-text");
     g_free(mapped);
@@ -309,25 +304,20 @@ void on_entry_insert_line(GtkEditable* editable, gchar* text, gint length, gpoin
                           gpointer /*data*/) noexcept {
     if (text == nullptr) return;
     const std::size_t whole = length < 0 ? std::strlen(text) : static_cast<std::size_t>(length);
-    const std::size_t keep =
-        field_text_keep(text, whole, gtk_entry_get_text_length(GTK_ENTRY(editable)));
+    const std::size_t keep = field_text_keep(text, whole, gtk_entry_get_text_length(GTK_ENTRY(editable)));
     if (keep == whole) return;
     g_signal_stop_emission_by_name(editable, "insert-text");
-    if (keep > 0)
-        gtk_editable_insert_text(editable, text, static_cast<gint>(keep),
-                                 static_cast<gint*>(position));
+    if (keep > 0) gtk_editable_insert_text(editable, text, static_cast<gint>(keep), static_cast<gint*>(position));
 }
 
 void on_entry_insert_lower(GtkEditable* editable, gchar* text, gint length, gpointer position,
                            gpointer /*data*/) noexcept {
-    combo_filter_insert(editable, text, length, position,
-                        reinterpret_cast<gpointer>(on_entry_insert_lower), false);
+    combo_filter_insert(editable, text, length, position, reinterpret_cast<gpointer>(on_entry_insert_lower), false);
 }
 
 void on_entry_insert_upper(GtkEditable* editable, gchar* text, gint length, gpointer position,
                            gpointer /*data*/) noexcept {
-    combo_filter_insert(editable, text, length, position,
-                        reinterpret_cast<gpointer>(on_entry_insert_upper), true);
+    combo_filter_insert(editable, text, length, position, reinterpret_cast<gpointer>(on_entry_insert_upper), true);
 }
 
 // What combo_finish needs besides the record.
@@ -383,8 +373,8 @@ bool combo_finish(GadgetRecord* g, ObjectId id, void* context) {
 // Creates a combo box gadget in the current gadget list. Returns the id for
 // AUTO_NUMBER, else the combo box; 0 when there is no current list or a
 // widget, the store or the model record cannot be made. Takes no lock.
-ObjectId gadget_combo_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                             std::int32_t height, std::int32_t flags) {
+ObjectId gadget_combo_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                             std::int32_t flags) {
     GtkWidget* box = gtk_event_box_new();
     if (box == nullptr) {
         return 0;

@@ -48,8 +48,7 @@ void editor_set_text(GadgetRecord* g, const char* utf8) {
 // text; a position of -1 (or any negative one) or at or past the last line
 // appends the text after a line break; otherwise the text and a line break
 // go in front of that line.
-std::int64_t editor_add_item(GadgetRecord* g, std::int64_t position, const char* utf8,
-                             GdkPixbuf* /*image*/) {
+std::int64_t editor_add_item(GadgetRecord* g, std::int64_t position, const char* utf8, GdkPixbuf* /*image*/) {
     GtkTextBuffer* buffer = editor_buffer(g);
     const char* text = utf8 != nullptr ? utf8 : "";
     const gint lines = gtk_text_buffer_get_line_count(buffer);
@@ -80,8 +79,7 @@ bool editor_has_line(GtkTextBuffer* buffer, std::int64_t n) {
 }
 
 // Start and end (before the line break) of line n, which must exist.
-void editor_line_bounds(GtkTextBuffer* buffer, std::int64_t n, GtkTextIter* start,
-                        GtkTextIter* end) {
+void editor_line_bounds(GtkTextBuffer* buffer, std::int64_t n, GtkTextIter* start, GtkTextIter* end) {
     gtk_text_buffer_get_iter_at_line(buffer, start, static_cast<gint>(n));
     *end = *start;
     if (!gtk_text_iter_ends_line(end)) {
@@ -101,8 +99,7 @@ std::int64_t editor_count_items(GadgetRecord* g) {
     return gtk_text_buffer_get_line_count(buffer);
 }
 
-WideChar* editor_get_item_text(GadgetRecord* g, std::int64_t n, std::int32_t /*column*/,
-                               std::int64_t at) {
+WideChar* editor_get_item_text(GadgetRecord* g, std::int64_t n, std::int32_t /*column*/, std::int64_t at) {
     GtkTextBuffer* buffer = editor_buffer(g);
     if (!editor_has_line(buffer, n)) {
         return kind_text_result("", at);
@@ -114,8 +111,7 @@ WideChar* editor_get_item_text(GadgetRecord* g, std::int64_t n, std::int32_t /*c
     return kind_text_result(text.text, at);
 }
 
-void editor_set_item_text(GadgetRecord* g, std::int64_t n, const char* utf8,
-                          std::int32_t /*column*/) {
+void editor_set_item_text(GadgetRecord* g, std::int64_t n, const char* utf8, std::int32_t /*column*/) {
     GtkTextBuffer* buffer = editor_buffer(g);
     if (!editor_has_line(buffer, n)) {
         return;
@@ -156,8 +152,7 @@ constexpr const char* EDITOR_KEY_SINGLE_LINE = "tda_single_line";
 // place (emitting this signal again, now taken whole) and the original
 // insertion is stopped; `location` ends after the inserted text, as the
 // default handler leaves it.
-void on_single_line_insert(GtkTextBuffer* buffer, GtkTextIter* location, gchar* text, gint length,
-                           gpointer) noexcept {
+void on_single_line_insert(GtkTextBuffer* buffer, GtkTextIter* location, gchar* text, gint length, gpointer) noexcept {
     if (text == nullptr) return;
     const std::size_t whole = length < 0 ? std::strlen(text) : static_cast<std::size_t>(length);
     const std::size_t keep = field_text_keep(text, whole, gtk_text_buffer_get_char_count(buffer));
@@ -192,8 +187,7 @@ void editor_make_single_line(GadgetRecord* g) {
     GText text{gtk_text_buffer_get_text(buffer, &start, &end, TRUE)};
     const std::size_t keep = field_text_keep(text.text, std::strlen(text.text), 0);
     if (text.text[keep] != '\0') {
-        gtk_text_buffer_get_iter_at_offset(buffer, &start,
-                                           static_cast<gint>(g_utf8_strlen(text.text, keep)));
+        gtk_text_buffer_get_iter_at_offset(buffer, &start, static_cast<gint>(g_utf8_strlen(text.text, keep)));
         gtk_text_buffer_delete(buffer, &start, &end);
     }
     g_signal_connect(buffer, "insert-text", G_CALLBACK(on_single_line_insert), nullptr);
@@ -215,15 +209,13 @@ AtkStateSet* editor_view_states(AtkObject* accessible) noexcept {
         atk_state_set_remove_state(states, ATK_STATE_MULTI_LINE);
         atk_state_set_add_state(states, ATK_STATE_SINGLE_LINE);
     }
-    if (!gtk_text_view_get_editable(GTK_TEXT_VIEW(view)))
-        atk_state_set_add_state(states, ATK_STATE_READ_ONLY);
+    if (!gtk_text_view_get_editable(GTK_TEXT_VIEW(view))) atk_state_set_add_state(states, ATK_STATE_READ_ONLY);
     atk_state_set_add_state(states, ATK_STATE_SELECTABLE_TEXT);
     return states;
 }
 
 void install_editor_view_states() {
-    auto* access_class =
-        static_cast<AtkObjectClass*>(g_type_class_ref(GTK_TYPE_TEXT_VIEW_ACCESSIBLE));
+    auto* access_class = static_cast<AtkObjectClass*>(g_type_class_ref(GTK_TYPE_TEXT_VIEW_ACCESSIBLE));
     if (access_class == nullptr || access_class->ref_state_set == editor_view_states) return;
     toolkit_view_states = access_class->ref_state_set;
     access_class->ref_state_set = editor_view_states; // the class reference is kept for good
@@ -242,8 +234,7 @@ std::int64_t editor_get_attribute(GadgetRecord* g, std::int32_t code) {
     case EDITOR_WORD_WRAP:
         return gtk_text_view_get_wrap_mode(editor_view(g)) == GTK_WRAP_WORD ? 1 : 0;
     case EDITOR_SINGLE_LINE:
-        return g_object_get_data(G_OBJECT(editor_view(g)), EDITOR_KEY_SINGLE_LINE) != nullptr ? 1
-                                                                                              : 0;
+        return g_object_get_data(G_OBJECT(editor_view(g)), EDITOR_KEY_SINGLE_LINE) != nullptr ? 1 : 0;
     default:
         return 0;
     }
@@ -317,8 +308,7 @@ void on_editor_changed(GtkTextBuffer* /*buffer*/, gpointer view) noexcept {
     if (event_peek_type() == EVENT_CLOSE) {
         return;
     }
-    const std::intptr_t stored =
-        reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(view), "tda_id"));
+    const std::intptr_t stored = reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(view), "tda_id"));
     if (stored == 0) {
         return; // not registered (or already gone)
     }
@@ -346,8 +336,7 @@ void keep_requested_height(GtkWidget* scroller) noexcept {
     }
     GtkWidget* bar = gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(scroller));
     if (bar != nullptr)
-        gtk_style_context_add_provider(gtk_widget_get_style_context(bar),
-                                       GTK_STYLE_PROVIDER(short_scrollbar),
+        gtk_style_context_add_provider(gtk_widget_get_style_context(bar), GTK_STYLE_PROVIDER(short_scrollbar),
                                        GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 }
 
@@ -371,8 +360,8 @@ bool editor_finish(GadgetRecord* g, ObjectId id, void* context) {
     }
     // The change handler reads the id from the view's "tda_id", which exists
     // only once the gadget is registered; nothing changes the text before.
-    g_signal_connect(gtk_text_view_get_buffer(GTK_TEXT_VIEW(g->main)), "changed",
-                     G_CALLBACK(on_editor_changed), g->main);
+    g_signal_connect(gtk_text_view_get_buffer(GTK_TEXT_VIEW(g->main)), "changed", G_CALLBACK(on_editor_changed),
+                     g->main);
     gadget_connect_focus_handlers(g->main, id);
     return true;
 }
@@ -382,15 +371,14 @@ bool editor_finish(GadgetRecord* g, ObjectId id, void* context) {
 // Creates an editor gadget in the current gadget list. Returns the id for
 // AUTO_NUMBER, else the text view; 0 when there is no current list or the
 // gadget cannot be made. Takes no lock.
-ObjectId gadget_editor_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                              std::int32_t height, std::int32_t flags) {
+ObjectId gadget_editor_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                              std::int32_t flags) {
     GtkWidget* view = gtk_text_view_new();
     if (view == nullptr) {
         return 0;
     }
     GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_AUTOMATIC,
-                                   GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
     gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_ETCHED_IN);
     gtk_container_add(GTK_CONTAINER(scroller), view);
     keep_requested_height(scroller);

@@ -4,10 +4,10 @@
 #include "runtime/gadget/gadget.h"
 
 #include "runtime/core/object_table.h"
+#include "runtime/core/utf_convert.h"
 #include "runtime/event/event_queue.h"
 #include "runtime/event/event_wait.h"
 #include "runtime/gadget/gadget_list.h"
-#include "runtime/core/utf_convert.h"
 #include "runtime/gadget/layout_scale.h"
 
 #include <gtk/gtk.h>
@@ -19,7 +19,9 @@ GtkCssProvider* css_provider = nullptr;
 
 constexpr guint CSS_PRIORITY = GTK_STYLE_PROVIDER_PRIORITY_APPLICATION; // 600
 
-void* id_data(ObjectId id) { return GADGET_ID_DATA(id); }
+void* id_data(ObjectId id) {
+    return GADGET_ID_DATA(id);
+}
 
 // The live record of `id` whose main widget is `widget`; null when the id was
 // freed or already holds a newer gadget.
@@ -54,8 +56,8 @@ gboolean focus_out(GtkWidget* widget, GdkEventFocus*, gpointer data) noexcept {
 constexpr const char* KEY_SCALED_REQUEST = "tda_scaled_request";
 
 gpointer packed_request(int width, int height) {
-    auto bits = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(width)) << 32) |
-                static_cast<std::uint32_t>(height);
+    auto bits =
+        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(width)) << 32) | static_cast<std::uint32_t>(height);
     return reinterpret_cast<gpointer>(static_cast<std::uintptr_t>(bits));
 }
 
@@ -76,7 +78,8 @@ void scale_size_requests(GtkWidget* widget) {
     }
     if (GTK_IS_CONTAINER(widget)) {
         GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
-        for (GList* c = children; c; c = c->next) scale_size_requests(GTK_WIDGET(c->data));
+        for (GList* c = children; c; c = c->next)
+            scale_size_requests(GTK_WIDGET(c->data));
         g_list_free(children);
     }
 }
@@ -93,7 +96,9 @@ void gadget_init() {
     }
 }
 
-GtkCssProvider* gadget_css_provider() { return css_provider; }
+GtkCssProvider* gadget_css_provider() {
+    return css_provider;
+}
 
 GadgetRecord* gadget_lookup(ObjectId id) {
     if (!gadget_table) return nullptr;
@@ -188,7 +193,8 @@ void gadget_post_event(GtkWidget* widget, ObjectId id, std::int64_t subtype) {
     ObjectId window = -1;
     GtkWidget* top = widget ? gtk_widget_get_toplevel(widget) : nullptr;
     if (top && gtk_widget_is_toplevel(top))
-        window = static_cast<ObjectId>(reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(top), GADGET_KEY_ID)));
+        window =
+            static_cast<ObjectId>(reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(top), GADGET_KEY_ID)));
     event_post(EVENT_GADGET, id, window, subtype);
 }
 
@@ -197,13 +203,19 @@ void gadget_connect_focus_handlers(GtkWidget* widget, ObjectId id) {
     g_signal_connect(widget, "focus-out-event", G_CALLBACK(focus_out), id_data(id));
 }
 
-GadgetLockGuard::GadgetLockGuard() { gdk_threads_enter(); }
+GadgetLockGuard::GadgetLockGuard() {
+    gdk_threads_enter();
+}
 
 GadgetLockGuard::~GadgetLockGuard() {
     gdk_flush();
     gdk_threads_leave();
 }
 
-EventSuppressGuard::EventSuppressGuard() { event_suppress_begin(); }
+EventSuppressGuard::EventSuppressGuard() {
+    event_suppress_begin();
+}
 
-EventSuppressGuard::~EventSuppressGuard() { event_suppress_end(); }
+EventSuppressGuard::~EventSuppressGuard() {
+    event_suppress_end();
+}

@@ -45,8 +45,8 @@ constexpr std::int64_t COLOR_DEFAULT = -1;
 constexpr std::int32_t RESIZE_KEEP = -65535;
 
 // Object-data keys on gadget widgets.
-constexpr const char* GADGET_KEY_ID = "tda_id";                 // on main: id + 1
-constexpr const char* GADGET_KEY_FONT = "tda_gadget_font";      // font last given by set_font
+constexpr const char* GADGET_KEY_ID = "tda_id";                         // on main: id + 1
+constexpr const char* GADGET_KEY_FONT = "tda_gadget_font";              // font last given by set_font
 constexpr const char* GADGET_KEY_SPLITTER_CHILD = "tda_splitter_child"; // sized by its allocation
 
 struct GadgetOps;
@@ -54,13 +54,13 @@ struct GadgetOps;
 // One gadget, in the gadget table; zeroed when allocated. Every field is one
 // machine word. A record whose `main` is null is free.
 struct GadgetRecord {
-    GtkWidget* main;        // the gadget's own widget; non-null while live
-    GtkWidget* outer;       // the placed frame/box/scroller, or null when main is placed
-    const GadgetOps* ops;   // the kind's operations
-    std::intptr_t data1;    // text/editor: front colour + 1; combo: flags; image: pixbuf shown
-    std::intptr_t data2;    // text/editor: back colour + 1; combo: its GtkEntry or 0
-    std::intptr_t data3;    // combo: its ListModelRecord
-    std::intptr_t data4;    // text: its GtkEventBox; combo: its text cell renderer
+    GtkWidget* main;      // the gadget's own widget; non-null while live
+    GtkWidget* outer;     // the placed frame/box/scroller, or null when main is placed
+    const GadgetOps* ops; // the kind's operations
+    std::intptr_t data1;  // text/editor: front colour + 1; combo: flags; image: pixbuf shown
+    std::intptr_t data2;  // text/editor: back colour + 1; combo: its GtkEntry or 0
+    std::intptr_t data3;  // combo: its ListModelRecord
+    std::intptr_t data4;  // text: its GtkEventBox; combo: its text cell renderer
 };
 static_assert(sizeof(GadgetRecord) == 7 * sizeof(void*), "GadgetRecord is seven machine words");
 static_assert(offsetof(GadgetRecord, main) == 0, "the table reads the first word as the live mark");
@@ -70,8 +70,8 @@ static_assert(offsetof(GadgetRecord, main) == 0, "the table reads the first word
 // Every slot takes the record first; text arguments are UTF-8, text results
 // are WideStrings built at the given workspace offset.
 struct GadgetOps {
-    std::uint32_t size;     // sizeof(GadgetOps)
-    std::int32_t kind;      // GADGET_KIND_*
+    std::uint32_t size; // sizeof(GadgetOps)
+    std::int32_t kind;  // GADGET_KIND_*
     void (*focus)(GadgetRecord* g);
     void (*free)(GadgetRecord* g);
     std::int64_t (*get_state)(GadgetRecord* g);
@@ -85,8 +85,8 @@ struct GadgetOps {
     void (*clear_items)(GadgetRecord* g);
     void (*resize)(GadgetRecord* g, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
     std::int64_t (*count_items)(GadgetRecord* g);
-    void (*unused_12)();    // filled by no kind
-    void (*unused_13)();    // filled by no kind
+    void (*unused_12)(); // filled by no kind
+    void (*unused_13)(); // filled by no kind
     WideChar* (*get_item_text)(GadgetRecord* g, std::int64_t n, std::int32_t column, std::int64_t at);
     void (*set_item_text)(GadgetRecord* g, std::int64_t n, const char* utf8, std::int32_t column);
     void (*set_font)(GadgetRecord* g, PangoFontDescription* font);
@@ -182,7 +182,9 @@ std::int64_t gadget_height(ObjectId id);
 // Destroys the gadget's widgets (which releases its record); with
 // AUTO_NUMBER, every gadget. The gadget table's free procedure.
 void gadget_release(ObjectId id);
-inline void gadget_free(ObjectId id) { gadget_release(id); }
+inline void gadget_free(ObjectId id) {
+    gadget_release(id);
+}
 
 // ---------------------------------------------------------------------------
 // Creation, for the gadget kinds. Every kind makes its widgets and hands
@@ -199,15 +201,15 @@ GtkWidget* gadget_current_list();
 // What a kind hands to gadget_create. The widgets are floating (not yet in
 // any container); gadget_create owns them from the call on.
 struct GadgetBuild {
-    GtkWidget* main;        // the kind's own widget
-    GtkWidget* outer;       // the widget holding main that is placed, or null when main is placed
-    const GadgetOps* ops;   // the kind's operations
+    GtkWidget* main;      // the kind's own widget
+    GtkWidget* outer;     // the widget holding main that is placed, or null when main is placed
+    const GadgetOps* ops; // the kind's operations
     // Kind step, run with the record's main, outer and ops filled: connects
     // the kind's handlers with the id, sets size requests and kind data.
     // False when it cannot finish (it then keeps nothing it allocated, or
     // leaves it where the kind's free slot releases it). May be null.
     bool (*finish)(GadgetRecord* g, ObjectId id, void* context);
-    void* context;          // passed to finish
+    void* context; // passed to finish
 };
 
 // Makes a gadget of `build` under `number` (AUTO_NUMBER: a new id): takes a
@@ -268,15 +270,15 @@ std::int64_t gadget_stored_color(const GadgetRecord* g, std::int32_t selector);
 // a packed colour: inverse = 1 - normal, with values strictly between 0.4 and
 // 0.6 replaced by 0.4.
 struct GadgetColorPair {
-    double normal[3];       // red, green, blue
-    double inverse[3];      // red, green, blue
+    double normal[3];  // red, green, blue
+    double inverse[3]; // red, green, blue
 };
 GadgetColorPair gadget_color_pair(std::int32_t colour);
 
 // Holds the GDK lock for a gadget operation: gdk_threads_enter on entry;
 // gdk_flush and gdk_threads_leave on exit.
 class GadgetLockGuard {
-public:
+  public:
     GadgetLockGuard();
     ~GadgetLockGuard();
     GadgetLockGuard(const GadgetLockGuard&) = delete;
@@ -285,7 +287,7 @@ public:
 
 // Suppresses event posting while program code changes a gadget.
 class EventSuppressGuard {
-public:
+  public:
     EventSuppressGuard();
     ~EventSuppressGuard();
     EventSuppressGuard(const EventSuppressGuard&) = delete;

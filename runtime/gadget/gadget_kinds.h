@@ -56,24 +56,24 @@ constexpr std::int32_t FIELD_MAX_CHARS = 64;
 constexpr std::int64_t SUBTYPE_ENTER_KEY = 1024;
 
 // A fixed, wrapping label. `text` may be null (no text).
-ObjectId gadget_text_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                            std::int32_t height, const WideChar* text, std::int32_t flags = 0);
+ObjectId gadget_text_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                            const WideChar* text, std::int32_t flags = 0);
 
 // A push button, or a toggle button with BUTTON_TOGGLE; each click posts
 // EVENT_GADGET with SUBTYPE_LEFT_CLICK. `text` may be null.
-ObjectId gadget_button_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                              std::int32_t height, const WideChar* text, std::int32_t flags = 0);
+ObjectId gadget_button_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                              const WideChar* text, std::int32_t flags = 0);
 
 // A drop-down list of text items, with an entry when COMBO_EDITABLE is given.
 // The entry takes one line (as a single-line editor does) of at most
 // FIELD_MAX_CHARS characters. A change of the selection by the user posts
 // SUBTYPE_CHANGE.
-ObjectId gadget_combo_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                             std::int32_t height, std::int32_t flags = 0);
+ObjectId gadget_combo_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                             std::int32_t flags = 0);
 
 // A multi-line text area with scroll bars; typing posts SUBTYPE_CHANGE.
-ObjectId gadget_editor_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                              std::int32_t height, std::int32_t flags = 0);
+ObjectId gadget_editor_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                              std::int32_t flags = 0);
 
 // A month calendar showing `date` (a DateValue; 0 = today) selected; clicking a
 // day posts SUBTYPE_LEFT_CLICK. The gadget's state is the selected DateValue.

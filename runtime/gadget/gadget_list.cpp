@@ -60,7 +60,9 @@ void owner_destroyed(GtkWidget* widget, gpointer) noexcept {
 }
 
 // The last child that gtk_container_foreach visits.
-void remember_child(GtkWidget* child, gpointer data) { *static_cast<GtkWidget**>(data) = child; }
+void remember_child(GtkWidget* child, gpointer data) {
+    *static_cast<GtkWidget**>(data) = child;
+}
 
 // The gadget list of a window: its "tda_gadgetlist", made on demand and packed
 // into the window's box. Null when the window has no place for one.

@@ -14,19 +14,19 @@ constexpr int GADGET_LIST_STACK_SIZE = 100;
 // Per-thread state, kept in a thread slot; zeroed by its init procedure when
 // a thread first uses it.
 struct GadgetListState {
-    GtkWidget* current_list;                // GtkLayout that receives new gadgets, or null
-    std::int32_t stack_depth;               // saved containers in stack
-    void* stack[GADGET_LIST_STACK_SIZE];    // saved containers (kept, never pushed here)
-    PangoFontDescription* default_font;     // own copy of the font given to every new gadget, or null
-    void* current_window;                   // object whose list is current, or null
+    GtkWidget* current_list;             // GtkLayout that receives new gadgets, or null
+    std::int32_t stack_depth;            // saved containers in stack
+    void* stack[GADGET_LIST_STACK_SIZE]; // saved containers (kept, never pushed here)
+    PangoFontDescription* default_font;  // own copy of the font given to every new gadget, or null
+    void* current_window;                // object whose list is current, or null
 };
 
 // Per-window saved state, attached as "tda_gadgetstack"; freed with its owner.
 struct GadgetListStack {
-    void* owner;                            // the window or container it belongs to
-    GtkWidget* current_list;                // saved current_list
-    void* stack[GADGET_LIST_STACK_SIZE];    // saved stack entries
-    std::int32_t stack_depth;               // saved stack_depth
+    void* owner;                         // the window or container it belongs to
+    GtkWidget* current_list;             // saved current_list
+    void* stack[GADGET_LIST_STACK_SIZE]; // saved stack entries
+    std::int32_t stack_depth;            // saved stack_depth
 };
 
 // Registers the per-thread state with the thread slots. Start-up only (run by

@@ -13,14 +13,14 @@ namespace {
 // A freshly converted UTF-8 copy of a WideString (null gives ""), g_free'd
 // when the guard goes.
 class Utf8Text {
-public:
+  public:
     explicit Utf8Text(const WideChar* text) : text_(string_to_utf8_gtk(text)) {}
     ~Utf8Text() { g_free(text_); }
     Utf8Text(const Utf8Text&) = delete;
     Utf8Text& operator=(const Utf8Text&) = delete;
     const char* get() const { return text_; }
 
-private:
+  private:
     char* text_;
 };
 
@@ -37,7 +37,9 @@ GadgetRecord* live_gadget(ObjectId id) {
     return g && g->ops ? g : nullptr;
 }
 
-GtkWidget* placed_widget(const GadgetRecord* g) { return g->outer ? g->outer : g->main; }
+GtkWidget* placed_widget(const GadgetRecord* g) {
+    return g->outer ? g->outer : g->main;
+}
 
 // The container child property "x" or "y" of `w` in its layout.
 int layout_child_coordinate(GtkWidget* parent, GtkWidget* w, const char* name) {
@@ -192,6 +194,10 @@ std::int64_t gadget_extent(ObjectId id, bool want_width) {
 
 } // namespace
 
-std::int64_t gadget_width(ObjectId id) { return gadget_extent(id, true); }
+std::int64_t gadget_width(ObjectId id) {
+    return gadget_extent(id, true);
+}
 
-std::int64_t gadget_height(ObjectId id) { return gadget_extent(id, false); }
+std::int64_t gadget_height(ObjectId id) {
+    return gadget_extent(id, false);
+}

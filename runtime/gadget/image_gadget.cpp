@@ -18,18 +18,20 @@ namespace {
 // Drag state of one image gadget; g_malloc0'd, freed with g_free when the
 // motion handler is disconnected (the event box is destroyed).
 struct DragTracker {
-    std::intptr_t gadget;  // the gadget id
-    std::int32_t pressed;  // the left button is down since a press on the gadget
-    std::int32_t posted;   // SUBTYPE_DRAG_START was posted for this press
-    std::int32_t press_x;  // pointer position of the press, event-box coordinates
+    std::intptr_t gadget; // the gadget id
+    std::int32_t pressed; // the left button is down since a press on the gadget
+    std::int32_t posted;  // SUBTYPE_DRAG_START was posted for this press
+    std::int32_t press_x; // pointer position of the press, event-box coordinates
     std::int32_t press_y;
 };
 
-constexpr guint BUTTON_STATE_MASKS = GDK_BUTTON1_MASK | GDK_BUTTON2_MASK | GDK_BUTTON3_MASK |
-                                     GDK_BUTTON4_MASK | GDK_BUTTON5_MASK;
+constexpr guint BUTTON_STATE_MASKS =
+    GDK_BUTTON1_MASK | GDK_BUTTON2_MASK | GDK_BUTTON3_MASK | GDK_BUTTON4_MASK | GDK_BUTTON5_MASK;
 static_assert(BUTTON_STATE_MASKS == 0x1f00);
 
-std::int64_t image_get_state(GadgetRecord* g) { return static_cast<std::int64_t>(g->data1); }
+std::int64_t image_get_state(GadgetRecord* g) {
+    return static_cast<std::int64_t>(g->data1);
+}
 
 // Shows `pixels` (null: nothing) in the image widget, `picture`, at the
 // layout's text scale and the widget's device scale. At 1 and 1 that is the
@@ -104,12 +106,16 @@ gboolean on_image_button(GtkWidget* box, GdkEventButton* event, gpointer data) n
     ObjectId id = gadget_id_from_data(data);
     switch (event->type) {
     case GDK_BUTTON_PRESS:
-        if (event->button == 1) set_pending(box, 1);
-        else if (event->button == 3) set_pending(box, 2);
+        if (event->button == 1)
+            set_pending(box, 1);
+        else if (event->button == 3)
+            set_pending(box, 2);
         break;
     case GDK_2BUTTON_PRESS:
-        if (event->button == 1) set_pending(box, 3);
-        else if (event->button == 3) set_pending(box, 4);
+        if (event->button == 1)
+            set_pending(box, 3);
+        else if (event->button == 3)
+            set_pending(box, 4);
         break;
     case GDK_BUTTON_RELEASE: {
         std::intptr_t kind = pending(box);
@@ -173,7 +179,9 @@ gboolean on_image_key(GtkWidget* box, GdkEventKey* event, gpointer data) noexcep
     return TRUE;
 }
 
-void free_tracker(gpointer data, GClosure*) { g_free(data); }
+void free_tracker(gpointer data, GClosure*) {
+    g_free(data);
+}
 
 // Installs the drag tracking on the event box; its handlers run before the
 // click handler, which is connected afterwards.
@@ -222,8 +230,8 @@ bool image_finish(GadgetRecord* g, ObjectId id, void* context) {
 
 } // namespace
 
-ObjectId gadget_image_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                             std::int32_t height, GdkPixbuf* image, std::int32_t flags) {
+ObjectId gadget_image_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                             GdkPixbuf* image, std::int32_t flags) {
     GtkWidget* picture = gtk_image_new();
     if (picture == nullptr) return 0;
     show_picture(picture, image);

@@ -9,8 +9,8 @@
 typedef struct _GdkPixbuf GdkPixbuf;
 
 // Creation flags.
-constexpr std::int32_t IMAGE_FRAME_SUNKEN = 1;  // frame around the image, shadow in
-constexpr std::int32_t IMAGE_FRAME_RAISED = 2;  // frame with shadow out (wins over sunken)
+constexpr std::int32_t IMAGE_FRAME_SUNKEN = 1; // frame around the image, shadow in
+constexpr std::int32_t IMAGE_FRAME_RAISED = 2; // frame with shadow out (wins over sunken)
 
 // Object data on the event box: the click kind pending between a press and
 // its release (0 none, 1 left, 2 right, 3 left double, 4 right double).
@@ -25,5 +25,5 @@ constexpr const char* IMAGE_KEY_EVENTTYPE = "tda_gadget_eventtype";
 // there is no current list or the widgets cannot be made. The gadget takes no
 // reference of its own to the image (the GtkImage holds the toolkit's).
 // Runs on the thread holding the GDK lock.
-ObjectId gadget_image_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                             std::int32_t height, GdkPixbuf* image, std::int32_t flags = 0);
+ObjectId gadget_image_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                             GdkPixbuf* image, std::int32_t flags = 0);

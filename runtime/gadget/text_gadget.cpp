@@ -7,13 +7,16 @@
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/gadget/kind_text_result.h"
 
-
 #include <gtk/gtk.h>
 
 namespace {
 
-GtkWidget* text_label(const GadgetRecord* g) { return g->main; }
-GtkWidget* text_event_box(const GadgetRecord* g) { return reinterpret_cast<GtkWidget*>(g->data4); }
+GtkWidget* text_label(const GadgetRecord* g) {
+    return g->main;
+}
+GtkWidget* text_event_box(const GadgetRecord* g) {
+    return reinterpret_cast<GtkWidget*>(g->data4);
+}
 
 WideChar* text_get_text(GadgetRecord* g, std::int64_t at) {
     return kind_text_result(gtk_label_get_text(GTK_LABEL(text_label(g))), at);
@@ -23,9 +26,13 @@ void text_set_text(GadgetRecord* g, const char* utf8) {
     gtk_label_set_text(GTK_LABEL(text_label(g)), utf8 != nullptr ? utf8 : "");
 }
 
-void text_set_font(GadgetRecord* g, PangoFontDescription* font) { gadget_widget_set_font(text_label(g), font); }
+void text_set_font(GadgetRecord* g, PangoFontDescription* font) {
+    gadget_widget_set_font(text_label(g), font);
+}
 
-PangoFontDescription* text_get_font(GadgetRecord* g) { return gadget_widget_get_font(text_label(g)); }
+PangoFontDescription* text_get_font(GadgetRecord* g) {
+    return gadget_widget_get_font(text_label(g));
+}
 
 // A back colour needs the event box to have a window to paint; without one
 // (and after COLOR_DEFAULT) the window's own background shows through.
@@ -37,7 +44,9 @@ void text_set_color(GadgetRecord* g, std::int32_t selector, std::int32_t colour)
     gadget_apply_color(g, box, selector, colour);
 }
 
-std::int64_t text_get_color(GadgetRecord* g, std::int32_t selector) { return gadget_stored_color(g, selector); }
+std::int64_t text_get_color(GadgetRecord* g, std::int32_t selector) {
+    return gadget_stored_color(g, selector);
+}
 
 const GadgetOps* text_ops() {
     static const GadgetOps ops = [] {
@@ -79,8 +88,8 @@ bool text_finish(GadgetRecord* g, ObjectId, void* context) {
 // Creates a text gadget in the current gadget list. Returns the id for
 // AUTO_NUMBER, else the label; 0 when there is no current list or the gadget
 // cannot be made. Runs on the thread holding the GDK lock; takes no lock.
-ObjectId gadget_text_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                            std::int32_t height, const WideChar* text, std::int32_t flags) {
+ObjectId gadget_text_create(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                            const WideChar* text, std::int32_t flags) {
     GtkWidget* label = gtk_label_new("");
     if (label == nullptr) {
         return 0;

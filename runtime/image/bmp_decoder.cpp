@@ -39,28 +39,34 @@
 
 namespace {
 
-constexpr std::int64_t BMP_HEADER_SIZE = 54;       // file header + information header
-constexpr std::int64_t BMP_FILE_HEADER_SIZE = 14;  // what check reads first
-constexpr std::int64_t BMP_FILE_MAX = std::int64_t{1} << 30;  // larger files are refused
+constexpr std::int64_t BMP_HEADER_SIZE = 54;                 // file header + information header
+constexpr std::int64_t BMP_FILE_HEADER_SIZE = 14;            // what check reads first
+constexpr std::int64_t BMP_FILE_MAX = std::int64_t{1} << 30; // larger files are refused
 
 // The whole file in one malloc block: this header, then the file's bytes.
 struct BmpFile {
-    std::int64_t length;    // bytes of the file held after this header
-    std::int64_t reserved;  // keeps the bytes 16-byte aligned
+    std::int64_t length;   // bytes of the file held after this header
+    std::int64_t reserved; // keeps the bytes 16-byte aligned
 };
 
-std::uint8_t* file_bytes(BmpFile* file) { return reinterpret_cast<std::uint8_t*>(file + 1); }
+std::uint8_t* file_bytes(BmpFile* file) {
+    return reinterpret_cast<std::uint8_t*>(file + 1);
+}
 
-std::uint32_t read_u16(const std::uint8_t* p) { return p[0] | (std::uint32_t{p[1]} << 8); }
+std::uint32_t read_u16(const std::uint8_t* p) {
+    return p[0] | (std::uint32_t{p[1]} << 8);
+}
 std::uint32_t read_u32(const std::uint8_t* p) {
     return p[0] | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
 }
-std::int32_t read_i32(const std::uint8_t* p) { return static_cast<std::int32_t>(read_u32(p)); }
+std::int32_t read_i32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(read_u32(p));
+}
 
 // Colour lookup of palette-indexed pixels: every index 0..255 has an entry;
 // indexes beyond the file's palette read black.
 struct Palette {
-    std::uint8_t rgb[256][3];  // R, G, B per index
+    std::uint8_t rgb[256][3]; // R, G, B per index
 };
 
 // Converts the palette (blue, green, red, unused becomes red, green, blue)
@@ -164,8 +170,7 @@ void row_24bit_plain(const std::uint8_t* in, std::uint8_t* out, std::int64_t pix
 // bytes of which 12 belong to the four pixels; it runs only while two more
 // pixels follow, so neither the load nor the store leaves the row, and the 4
 // extra bytes stored are rewritten by the next step.
-__attribute__((target("ssse3"))) void row_24bit_ssse3(const std::uint8_t* in, std::uint8_t* out,
-                                                     std::int64_t pixels) {
+__attribute__((target("ssse3"))) void row_24bit_ssse3(const std::uint8_t* in, std::uint8_t* out, std::int64_t pixels) {
     const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 12, 13, 14, 15);
     std::int64_t x = 0;
     for (; x + 6 <= pixels; x += 4) {
@@ -177,8 +182,7 @@ __attribute__((target("ssse3"))) void row_24bit_ssse3(const std::uint8_t* in, st
     row_24bit_plain(in, out, pixels - x);
 }
 
-__attribute__((target("ssse3"))) void row_32bit_ssse3(const std::uint8_t* in, std::uint8_t* out,
-                                                     std::int64_t pixels) {
+__attribute__((target("ssse3"))) void row_32bit_ssse3(const std::uint8_t* in, std::uint8_t* out, std::int64_t pixels) {
     const __m128i order = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
     std::int64_t x = 0;
     for (; x + 6 <= pixels; x += 4) {
@@ -199,8 +203,10 @@ __attribute__((target("ssse3"))) void row_32bit_ssse3(const std::uint8_t* in, st
 const bool have_ssse3 = __builtin_cpu_supports("ssse3");
 
 void row_24bit(const std::uint8_t* in, std::uint8_t* out, std::int64_t pixels) {
-    if (have_ssse3) row_24bit_ssse3(in, out, pixels);
-    else row_24bit_plain(in, out, pixels);
+    if (have_ssse3)
+        row_24bit_ssse3(in, out, pixels);
+    else
+        row_24bit_plain(in, out, pixels);
 }
 
 void row_32bit(const std::uint8_t* in, std::uint8_t* out, std::int64_t pixels) {
@@ -221,47 +227,68 @@ enum class RowKind { None, Bits1, Bits4, Bits8, Rle8, Bits16_555, Bits16_565, Bi
 
 RowKind row_kind(std::uint32_t bits, std::uint32_t compression) {
     switch (bits) {
-    case 1: return RowKind::Bits1;
-    case 4: return compression == 2 ? RowKind::None : RowKind::Bits4;
-    case 8: return compression == 1 ? RowKind::Rle8 : RowKind::Bits8;
+    case 1:
+        return RowKind::Bits1;
+    case 4:
+        return compression == 2 ? RowKind::None : RowKind::Bits4;
+    case 8:
+        return compression == 1 ? RowKind::Rle8 : RowKind::Bits8;
     case 16:
         if (compression == 0) return RowKind::Bits16_555;
         if (compression == 3) return RowKind::Bits16_565;
         return RowKind::None;
-    case 24: return RowKind::Bits24;
-    case 32: return RowKind::Bits32;
-    default: return RowKind::None;
+    case 24:
+        return RowKind::Bits24;
+    case 32:
+        return RowKind::Bits32;
+    default:
+        return RowKind::None;
     }
 }
 
 // Buffer row of stored row y (stored rows run from the image's bottom up).
-inline std::uint8_t* output_row(std::uint8_t* buffer, std::int64_t stride, std::int64_t height,
-                                std::int64_t y, bool bottom_up) {
+inline std::uint8_t* output_row(std::uint8_t* buffer, std::int64_t stride, std::int64_t height, std::int64_t y,
+                                bool bottom_up) {
     return buffer + (bottom_up ? y : height - 1 - y) * stride;
 }
 
-void decode_rows(RowKind kind, const std::uint8_t* bytes, std::int64_t length, std::int64_t offset,
-                 std::int64_t width, std::int64_t height, std::uint32_t bits, const Palette& palette,
-                 std::uint8_t* buffer, std::int64_t stride, bool bottom_up) {
+void decode_rows(RowKind kind, const std::uint8_t* bytes, std::int64_t length, std::int64_t offset, std::int64_t width,
+                 std::int64_t height, std::uint32_t bits, const Palette& palette, std::uint8_t* buffer,
+                 std::int64_t stride, bool bottom_up) {
     std::int64_t row_bytes = (width * bits + 31) / 32 * 4;
     for (std::int64_t y = 0; y < height; ++y) {
         std::int64_t start = offset + y * row_bytes;
         if (start >= length) return;
         std::int64_t pixels = width;
         std::int64_t available = length - start;
-        if (available * 8 < width * bits) pixels = available * 8 / bits;  // truncated: last row
+        if (available * 8 < width * bits) pixels = available * 8 / bits; // truncated: last row
         if (pixels <= 0) return;
         const std::uint8_t* in = bytes + start;
         std::uint8_t* out = output_row(buffer, stride, height, y, bottom_up);
         switch (kind) {
-        case RowKind::Bits1: row_1bit(in, out, pixels); break;
-        case RowKind::Bits4: row_4bit(in, out, pixels, palette); break;
-        case RowKind::Bits8: row_8bit(in, out, pixels, palette); break;
-        case RowKind::Bits16_555: row_16bit_555(in, out, pixels); break;
-        case RowKind::Bits16_565: row_16bit_565(in, out, pixels); break;
-        case RowKind::Bits24: row_24bit(in, out, pixels); break;
-        case RowKind::Bits32: row_32bit(in, out, pixels); break;
-        default: return;
+        case RowKind::Bits1:
+            row_1bit(in, out, pixels);
+            break;
+        case RowKind::Bits4:
+            row_4bit(in, out, pixels, palette);
+            break;
+        case RowKind::Bits8:
+            row_8bit(in, out, pixels, palette);
+            break;
+        case RowKind::Bits16_555:
+            row_16bit_555(in, out, pixels);
+            break;
+        case RowKind::Bits16_565:
+            row_16bit_565(in, out, pixels);
+            break;
+        case RowKind::Bits24:
+            row_24bit(in, out, pixels);
+            break;
+        case RowKind::Bits32:
+            row_32bit(in, out, pixels);
+            break;
+        default:
+            return;
         }
         if (pixels < width) return;
     }
@@ -269,10 +296,10 @@ void decode_rows(RowKind kind, const std::uint8_t* bytes, std::int64_t length, s
 
 // Writes count pixels of one colour from x on in stored row y, dropping those
 // outside the row.
-void rle_fill(std::uint8_t* row, std::int64_t x, std::int64_t count, std::int64_t width,
-              const std::uint8_t* rgb) {
+void rle_fill(std::uint8_t* row, std::int64_t x, std::int64_t count, std::int64_t width, const std::uint8_t* rgb) {
     std::int64_t end = x + count < width ? x + count : width;
-    for (std::int64_t i = x; i < end; ++i) std::memcpy(row + 3 * i, rgb, 3);
+    for (std::int64_t i = x; i < end; ++i)
+        std::memcpy(row + 3 * i, rgb, 3);
 }
 
 void decode_rle8(const std::uint8_t* bytes, std::int64_t length, std::int64_t offset, std::int64_t width,
@@ -302,7 +329,8 @@ void decode_rle8(const std::uint8_t* bytes, std::int64_t length, std::int64_t of
             std::int64_t n = second;
             std::int64_t present = length - pos < n ? length - pos : n;
             std::int64_t end = x + present < width ? x + present : width;
-            for (std::int64_t i = x; i < end; ++i) std::memcpy(row + 3 * i, palette.rgb[bytes[pos + i - x]], 3);
+            for (std::int64_t i = x; i < end; ++i)
+                std::memcpy(row + 3 * i, palette.rgb[bytes[pos + i - x]], 3);
             if (present < n) return;
             x += n;
             pos += n + (n & 1);
@@ -356,8 +384,10 @@ int bmp_decode(ImageDecodeContext* context, std::uint8_t* buffer, std::int64_t s
     if (width > IMAGE_DIMENSION_MAX || height > IMAGE_DIMENSION_MAX) return 0;
 
     Palette palette;
-    if (bits <= 8 && bits != 1) convert_palette(file, bits > 0 ? bits : 0, &palette);
-    else std::memset(&palette, 0, sizeof(palette));
+    if (bits <= 8 && bits != 1)
+        convert_palette(file, bits > 0 ? bits : 0, &palette);
+    else
+        std::memset(&palette, 0, sizeof(palette));
     if (width <= 0 || height <= 0) return 1;
 
     bool bottom_up = (flags & IMAGE_DECODE_BOTTOM_UP) != 0;

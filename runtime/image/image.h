@@ -35,15 +35,15 @@ constexpr std::int64_t IMAGE_BLOCK_MAX = std::int64_t{512} * 1024 * 1024;
 
 // One image, the record of the image table.
 struct ImageRecord {
-    GdkPixbuf* pixels;          // pixel buffer of the current frame; one reference owned
-    std::int16_t width;         // width in pixels
-    std::int16_t height;        // height in pixels
-    std::int16_t depth;         // bits per pixel of the buffer: 24 (RGB) or 32 (RGBA)
-    std::int16_t source_depth;  // depth the decoder reported for the source file
-    std::int32_t format;        // tag of the decoder that read the file
-    std::int32_t frame_count;   // number of frames; 0 or 1 for a single image
-    LinkedList* frames;         // list of ImageFrame, only when frame_count > 1
-    std::int32_t frame_delay;   // delay of the current frame as the decoder reported it
+    GdkPixbuf* pixels;         // pixel buffer of the current frame; one reference owned
+    std::int16_t width;        // width in pixels
+    std::int16_t height;       // height in pixels
+    std::int16_t depth;        // bits per pixel of the buffer: 24 (RGB) or 32 (RGBA)
+    std::int16_t source_depth; // depth the decoder reported for the source file
+    std::int32_t format;       // tag of the decoder that read the file
+    std::int32_t frame_count;  // number of frames; 0 or 1 for a single image
+    LinkedList* frames;        // list of ImageFrame, only when frame_count > 1
+    std::int32_t frame_delay;  // delay of the current frame as the decoder reported it
 };
 static_assert(offsetof(ImageRecord, pixels) == 0, "first field is the live marker");
 static_assert(offsetof(ImageRecord, width) == 8);
@@ -58,8 +58,8 @@ static_assert(sizeof(ImageRecord) == 40);
 
 // One element of a multi-frame image's frame list.
 struct ImageFrame {
-    GdkPixbuf* pixels;   // the frame's pixel buffer; one reference owned by the frame
-    std::int32_t delay;  // the frame's delay as the decoder reported it
+    GdkPixbuf* pixels;  // the frame's pixel buffer; one reference owned by the frame
+    std::int32_t delay; // the frame's delay as the decoder reported it
 };
 static_assert(sizeof(ImageFrame) == 16, "frame lists are made for 16-byte elements");
 
@@ -71,33 +71,33 @@ struct ImageDecodeContext;
 // pixels, stride bytes apart, into buffer (which has room for height + 1 rows);
 // non-zero on success. cleanup: releases the decoder's state.
 using ImageCheckProc = int (*)(ImageDecodeContext* context);
-using ImageDecodeProc = int (*)(ImageDecodeContext* context, std::uint8_t* buffer,
-                                std::int64_t stride, std::int32_t flags);
+using ImageDecodeProc = int (*)(ImageDecodeContext* context, std::uint8_t* buffer, std::int64_t stride,
+                                std::int32_t flags);
 using ImageCleanupProc = void (*)(ImageDecodeContext* context);
 
 // Descriptor of one decoder, owned by its module and registered once.
 struct ImageDecoder {
-    ImageCheckProc check;      // accepts or refuses the open file
-    ImageDecodeProc decode;    // writes the pixels
-    ImageCleanupProc cleanup;  // releases the decoder's state
-    std::int32_t tag;          // IMAGE_FORMAT_* code
+    ImageCheckProc check;     // accepts or refuses the open file
+    ImageDecodeProc decode;   // writes the pixels
+    ImageCleanupProc cleanup; // releases the decoder's state
+    std::int32_t tag;         // IMAGE_FORMAT_* code
 };
 
 // The load in progress; one per thread, cleared at the start of each load.
 struct ImageDecodeContext {
-    const ImageDecoder* decoder;  // the decoder that accepted the file
-    const char* path;             // the file name, UTF-8 (owned by image_load)
-    std::FILE* file;              // the open file, mode "rb"
-    std::int32_t width;           // pixel width, set by check
-    std::int32_t height;          // pixel height, set by check
-    std::int32_t depth;           // 24 or 32, set by check
-    void* state;                  // decoder state, owned by the decoder
-    void* data;                   // decoder data, owned by the decoder
-    std::int64_t colour_type;     // kept by the PNG decoder
-    std::int64_t bit_depth;       // kept by the PNG decoder
-    std::int32_t source_depth;    // set by check
-    std::int32_t frame_count;     // set by check for a multi-frame format, else 0
-    std::int32_t frame_delay;     // set by check for a multi-frame format, else 0
+    const ImageDecoder* decoder; // the decoder that accepted the file
+    const char* path;            // the file name, UTF-8 (owned by image_load)
+    std::FILE* file;             // the open file, mode "rb"
+    std::int32_t width;          // pixel width, set by check
+    std::int32_t height;         // pixel height, set by check
+    std::int32_t depth;          // 24 or 32, set by check
+    void* state;                 // decoder state, owned by the decoder
+    void* data;                  // decoder data, owned by the decoder
+    std::int64_t colour_type;    // kept by the PNG decoder
+    std::int64_t bit_depth;      // kept by the PNG decoder
+    std::int32_t source_depth;   // set by check
+    std::int32_t frame_count;    // set by check for a multi-frame format, else 0
+    std::int32_t frame_delay;    // set by check for a multi-frame format, else 0
 };
 
 // Empties the decoder registry and makes the per-thread ImageDecodeContext
@@ -160,8 +160,8 @@ void image_end();
 // depth (32: RGBA, anything else: RGB), with one spare row. False (and
 // nothing stored) when the size is not positive, exceeds IMAGE_DIMENSION_MAX
 // or the block would exceed IMAGE_BLOCK_MAX.
-bool image_layout(std::int32_t width, std::int32_t height, std::int32_t depth,
-                  std::int64_t* stride, std::int64_t* block_size);
+bool image_layout(std::int32_t width, std::int32_t height, std::int32_t depth, std::int64_t* stride,
+                  std::int64_t* block_size);
 
 // Decoder registration (bmp_decoder.cpp, png_decoder.cpp); each registers at
 // most once.

@@ -8,7 +8,7 @@
 namespace {
 
 constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
-constexpr std::size_t HUGE_BLOCK_MIN = std::size_t{8} << 20;  // smaller blocks: plain malloc
+constexpr std::size_t HUGE_BLOCK_MIN = std::size_t{8} << 20; // smaller blocks: plain malloc
 
 } // namespace
 

@@ -13,19 +13,19 @@ namespace {
 
 // One saved drawing state.
 struct ImageDrawingSaved {
-    ImageDrawingSaved* next;   // older saved state
-    GObject* object;           // a reference held by the saved state, or null
-    cairo_pattern_t* pattern;  // the saved source pattern, or null
+    ImageDrawingSaved* next;  // older saved state
+    GObject* object;          // a reference held by the saved state, or null
+    cairo_pattern_t* pattern; // the saved source pattern, or null
 };
 
 struct ImageDrawingState {
-    cairo_surface_t* surface;  // surface drawn on, or null
-    cairo_t* context;          // cairo context on the surface, or null
-    GObject* font;             // font object in use (one reference), or null
-    ImageDrawingSaved* saved;  // newest saved state (blocks from mem_alloc), or null
+    cairo_surface_t* surface; // surface drawn on, or null
+    cairo_t* context;         // cairo context on the surface, or null
+    GObject* font;            // font object in use (one reference), or null
+    ImageDrawingSaved* saved; // newest saved state (blocks from mem_alloc), or null
 };
 
-std::int64_t drawing_offset = -1;  // the slot, -1 before image_drawing_init
+std::int64_t drawing_offset = -1; // the slot, -1 before image_drawing_init
 
 // Release procedure of the slot: destroys what the ending thread's state holds
 // and resets it.

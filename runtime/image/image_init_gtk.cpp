@@ -6,7 +6,7 @@
 
 namespace {
 
-GdkWindow* hidden_window = nullptr;  // made by image_init, destroyed by image_end
+GdkWindow* hidden_window = nullptr; // made by image_init, destroyed by image_end
 
 } // namespace
 

@@ -8,7 +8,7 @@ bool image_layout(std::int32_t width, std::int32_t height, std::int32_t depth, s
     if (width <= 0 || height <= 0 || width > IMAGE_DIMENSION_MAX || height > IMAGE_DIMENSION_MAX) return false;
     std::int64_t w = width;
     std::int64_t row = depth == 32 ? 4 * w : 3 * w + (w & 3);
-    std::int64_t size = row * (std::int64_t{height} + 1);  // at most 131068 x 32768: no overflow
+    std::int64_t size = row * (std::int64_t{height} + 1); // at most 131068 x 32768: no overflow
     if (size > IMAGE_BLOCK_MAX) return false;
     *stride = row;
     *block_size = size;

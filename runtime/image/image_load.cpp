@@ -13,7 +13,9 @@
 
 namespace {
 
-void free_pixels(guchar* pixels, gpointer) { std::free(pixels); }
+void free_pixels(guchar* pixels, gpointer) {
+    std::free(pixels);
+}
 
 // One frame: allocates the block, lets the decoder fill it and wraps it.
 // Null when the block cannot be had or the toolkit refuses the buffer; the
@@ -23,9 +25,8 @@ GdkPixbuf* decode_frame(ImageDecodeContext* context, std::int64_t stride, std::i
     auto* block = static_cast<std::uint8_t*>(image_block_alloc(static_cast<std::size_t>(block_size)));
     if (block == nullptr) return nullptr;
     context->decoder->decode(context, block, stride, 0);
-    GdkPixbuf* pixels = gdk_pixbuf_new_from_data(block, GDK_COLORSPACE_RGB, context->depth == 32, 8,
-                                                 context->width, context->height, static_cast<int>(stride),
-                                                 free_pixels, nullptr);
+    GdkPixbuf* pixels = gdk_pixbuf_new_from_data(block, GDK_COLORSPACE_RGB, context->depth == 32, 8, context->width,
+                                                 context->height, static_cast<int>(stride), free_pixels, nullptr);
     if (pixels == nullptr) std::free(block);
     return pixels;
 }
@@ -94,7 +95,7 @@ bool build(ImageDecodeContext* context, ImageRecord* record) {
     record->frame_count = context->frame_count;
     record->frames = frames;
     record->frame_delay = delay;
-    record->pixels = pixels;  // last: a non-null first field makes the record live
+    record->pixels = pixels; // last: a non-null first field makes the record live
     return true;
 }
 

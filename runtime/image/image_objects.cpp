@@ -6,11 +6,13 @@
 
 namespace {
 
-ObjectTable* images = nullptr;  // the image table, made by image_table_init
+ObjectTable* images = nullptr; // the image table, made by image_table_init
 
 } // namespace
 
-ObjectTable* image_table() { return images; }
+ObjectTable* image_table() {
+    return images;
+}
 
 // Makes the image table (records of ImageRecord size, growth 16, image_free
 // as the free procedure) unless it exists.

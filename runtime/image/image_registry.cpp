@@ -5,10 +5,10 @@
 namespace {
 
 // Filled at start-up only, read without a lock afterwards.
-const ImageDecoder* registered[IMAGE_DECODERS_MAX];  // in registration order
-int registered_count = 0;                             // entries in use
+const ImageDecoder* registered[IMAGE_DECODERS_MAX]; // in registration order
+int registered_count = 0;                           // entries in use
 
-std::int64_t context_offset = -1;  // slot of the ImageDecodeContext, -1 before init
+std::int64_t context_offset = -1; // slot of the ImageDecodeContext, -1 before init
 
 } // namespace
 
@@ -25,7 +25,9 @@ void image_decoder_register(const ImageDecoder* decoder) {
     registered[registered_count++] = decoder;
 }
 
-int image_decoder_count() { return registered_count; }
+int image_decoder_count() {
+    return registered_count;
+}
 
 const ImageDecoder* image_decoder_at(int index) {
     return index >= 0 && index < registered_count ? registered[index] : nullptr;

@@ -25,11 +25,16 @@ void quiet_warning(png_structp, png_const_charp) {}
 // Source depth by the file's colour type, bit depth and tRNS chunk.
 std::int32_t source_depth(int colour_type, int bit_depth, bool transparency) {
     switch (colour_type) {
-    case PNG_COLOR_TYPE_GRAY: return transparency && bit_depth < 8 ? 8 : bit_depth;
-    case PNG_COLOR_TYPE_RGB: return transparency ? 32 : 24;
-    case PNG_COLOR_TYPE_PALETTE: return transparency ? 32 : bit_depth;
-    case PNG_COLOR_TYPE_GRAY_ALPHA: return bit_depth;
-    default: return 32;
+    case PNG_COLOR_TYPE_GRAY:
+        return transparency && bit_depth < 8 ? 8 : bit_depth;
+    case PNG_COLOR_TYPE_RGB:
+        return transparency ? 32 : 24;
+    case PNG_COLOR_TYPE_PALETTE:
+        return transparency ? 32 : bit_depth;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+        return bit_depth;
+    default:
+        return 32;
     }
 }
 
@@ -58,8 +63,10 @@ int read_header(png_structp png, ImageDecodeContext* context) {
     if (colour_type == PNG_COLOR_TYPE_PALETTE || colour_type == PNG_COLOR_TYPE_GRAY ||
         colour_type == PNG_COLOR_TYPE_GRAY_ALPHA) {
         if (bit_depth < 8) png_set_expand(png);
-        if (colour_type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
-        else png_set_gray_to_rgb(png);
+        if (colour_type == PNG_COLOR_TYPE_PALETTE)
+            png_set_palette_to_rgb(png);
+        else
+            png_set_gray_to_rgb(png);
     }
     if (bit_depth == 16) png_set_strip_16(png);
     png_set_interlace_handling(png);
@@ -156,7 +163,7 @@ void png_cleanup(ImageDecodeContext* context) {
 }
 
 const ImageDecoder png_decoder = {png_check, png_decode, png_cleanup, IMAGE_FORMAT_PNG};
-bool png_registered = false;  // set by the first registration
+bool png_registered = false; // set by the first registration
 
 } // namespace
 

@@ -19,9 +19,8 @@ struct Utf8Text {
 };
 
 // Results indexed by response id + 9: NO, YES, CLOSE, CANCEL, OK.
-constexpr std::int64_t kResultByResponse[5] = {
-    MESSAGE_BOX_RESULT_NO, MESSAGE_BOX_RESULT_YES, 0, MESSAGE_BOX_RESULT_CANCEL,
-    MESSAGE_BOX_RESULT_YES};
+constexpr std::int64_t kResultByResponse[5] = {MESSAGE_BOX_RESULT_NO, MESSAGE_BOX_RESULT_YES, 0,
+                                               MESSAGE_BOX_RESULT_CANCEL, MESSAGE_BOX_RESULT_YES};
 
 GtkMessageType message_type(std::uint32_t flags) {
     if (flags & MESSAGE_BOX_INFO) return GTK_MESSAGE_INFO;
@@ -58,8 +57,7 @@ std::int64_t message_box(const WideChar* title, const WideChar* text, std::uint3
     bool yes_no = (flags & (MESSAGE_BOX_YES_NO | MESSAGE_BOX_YES_NO_CANCEL)) != 0;
     // The text goes through "%s" so that percent signs in it show literally.
     GtkWidget* dialog = gtk_message_dialog_new(owner_window(), GTK_DIALOG_MODAL, message_type(flags),
-                                               yes_no ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK,
-                                               "%s", utf8_text.text);
+                                               yes_no ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", utf8_text.text);
     if ((flags & MESSAGE_BOX_YES_NO_CANCEL) && !(flags & MESSAGE_BOX_YES_NO))
         gtk_dialog_add_button(GTK_DIALOG(dialog), "_Cancel", GTK_RESPONSE_CANCEL);
     gtk_window_set_title(GTK_WINDOW(dialog), utf8_title.text);

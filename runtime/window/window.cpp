@@ -69,8 +69,7 @@ static gboolean window_map_seen(GtkWidget*, GdkEvent*, gpointer data) noexcept {
 
 static gboolean window_state_seen(GtkWidget*, GdkEventWindowState* event, gpointer data) noexcept {
     const bool iconified = event->new_window_state & GDK_WINDOW_STATE_ICONIFIED;
-    const bool withdrawn =
-        (event->changed_mask & event->new_window_state & GDK_WINDOW_STATE_WITHDRAWN) != 0;
+    const bool withdrawn = (event->changed_mask & event->new_window_state & GDK_WINDOW_STATE_WITHDRAWN) != 0;
     if (iconified || withdrawn) static_cast<MapWatch*>(data)->unmapped = true;
     return FALSE;
 }
@@ -90,11 +89,9 @@ static gboolean window_map_deadline(gpointer data) noexcept {
 void show_and_wait_for_map(GtkWidget* widget) {
     MapWatch watch;
     GdkWindow* gdk_window = gtk_widget_get_window(widget);
-    if (gdk_window && (gdk_window_get_state(gdk_window) & GDK_WINDOW_STATE_ICONIFIED))
-        watch.unmapped = true;
+    if (gdk_window && (gdk_window_get_state(gdk_window) & GDK_WINDOW_STATE_ICONIFIED)) watch.unmapped = true;
     gulong map_handler = g_signal_connect(widget, "map-event", G_CALLBACK(window_map_seen), &watch);
-    gulong state_handler =
-        g_signal_connect(widget, "window-state-event", G_CALLBACK(window_state_seen), &watch);
+    gulong state_handler = g_signal_connect(widget, "window-state-event", G_CALLBACK(window_state_seen), &watch);
     guint deadline = g_timeout_add(WINDOW_MAP_WAIT_MS, window_map_deadline, &watch);
     gtk_widget_show(widget);
     while (!watch.mapped && !watch.unmapped && !watch.late)
@@ -121,13 +118,11 @@ WindowMapWait window_last_map_wait() {
 }
 
 int window_data_int(GtkWindow* window, const char* key) {
-    return static_cast<int>(
-        reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(window), key)));
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(window), key)));
 }
 
 void window_set_data_int(GtkWindow* window, const char* key, int value) {
-    g_object_set_data(G_OBJECT(window), key,
-                      reinterpret_cast<gpointer>(static_cast<std::intptr_t>(value)));
+    g_object_set_data(G_OBJECT(window), key, reinterpret_cast<gpointer>(static_cast<std::intptr_t>(value)));
 }
 
 WindowRecord* window_lookup(ObjectId id) {
@@ -140,9 +135,8 @@ void window_init() {
     window_input_guard_install();
 }
 
-ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                     std::int32_t height, const WideChar* title, std::uint32_t flags,
-                     GtkWindow* parent) {
+ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                     const WideChar* title, std::uint32_t flags, GtkWindow* parent) {
     if (x == WINDOW_POSITION_UNSET || y == WINDOW_POSITION_UNSET) flags |= WINDOW_CENTER_ON_SCREEN;
     // The toolkit takes no negative sizes; they give an empty window.
     if (width < 0) width = 0;
@@ -175,8 +169,7 @@ ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32
     window_set_data_int(window, WINDOW_KEY_PREVIOUS_HEIGHT, height);
     g_free(utf8);
 
-    if (!(flags & (WINDOW_CENTER_ON_SCREEN | WINDOW_CENTER_ON_PARENT)))
-        gtk_window_move(window, x, y);
+    if (!(flags & (WINDOW_CENTER_ON_SCREEN | WINDOW_CENTER_ON_PARENT))) gtk_window_move(window, x, y);
 
     int decorations = GDK_DECOR_BORDER | GDK_DECOR_TITLE;
     int functions = GDK_FUNC_MOVE | GDK_FUNC_CLOSE;
@@ -195,8 +188,7 @@ ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32
     gtk_widget_realize(widget);
 
     if (flags & WINDOW_UTILITY) {
-        flags &= ~(WINDOW_WITH_MAXIMIZE | WINDOW_WITH_MINIMIZE | WINDOW_START_MAXIMIZED |
-                   WINDOW_START_MINIMIZED);
+        flags &= ~(WINDOW_WITH_MAXIMIZE | WINDOW_WITH_MINIMIZE | WINDOW_START_MAXIMIZED | WINDOW_START_MINIMIZED);
         gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_UTILITY);
         gtk_window_set_skip_taskbar_hint(window, FALSE);
         gtk_window_set_skip_pager_hint(window, FALSE);
@@ -216,8 +208,7 @@ ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32
     gdk_window_set_decorations(gdk_window, static_cast<GdkWMDecoration>(decorations));
     gdk_window_set_functions(gdk_window, static_cast<GdkWMFunction>(functions));
 
-    if (flags & (WINDOW_CENTER_ON_SCREEN | WINDOW_CENTER_ON_PARENT))
-        centre_window(window, flags, parent);
+    if (flags & (WINDOW_CENTER_ON_SCREEN | WINDOW_CENTER_ON_PARENT)) centre_window(window, flags, parent);
 
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_container_add(GTK_CONTAINER(window), box);
@@ -267,13 +258,13 @@ ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32
     return number == AUTO_NUMBER ? id : reinterpret_cast<ObjectId>(window);
 }
 
-ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                     std::int32_t height, const WideChar* title, std::uint32_t flags) {
+ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                     const WideChar* title, std::uint32_t flags) {
     return window_open(number, x, y, width, height, title, flags, nullptr);
 }
 
-ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                     std::int32_t height, const WideChar* title) {
+ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                     const WideChar* title) {
     return window_open(number, x, y, width, height, title, 0, nullptr);
 }
 
@@ -303,8 +294,7 @@ void window_set_color(ObjectId id, std::int64_t colour) {
     auto packed = static_cast<std::int32_t>(colour);
     record->background = packed;
     window_pin_palette(record->window, packed);
-    auto* target =
-        static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(record->window), WINDOW_KEY_GADGETLIST));
+    auto* target = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(record->window), WINDOW_KEY_GADGETLIST));
     if (!target) target = GTK_WIDGET(record->window);
     if (packed == -1) {
         gtk_widget_modify_bg(target, GTK_STATE_NORMAL, nullptr);

@@ -60,13 +60,12 @@ void window_init();
 // window being replaced counts as no parent. A visible window is waited
 // for until mapped, at most WINDOW_MAP_WAIT_MS; past that the call returns
 // as usual and the window appears whenever the window manager maps it.
-ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                     std::int32_t height, const WideChar* title, std::uint32_t flags,
-                     GtkWindow* parent);
-ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                     std::int32_t height, const WideChar* title, std::uint32_t flags);
-ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width,
-                     std::int32_t height, const WideChar* title);
+ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                     const WideChar* title, std::uint32_t flags, GtkWindow* parent);
+ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                     const WideChar* title, std::uint32_t flags);
+ObjectId window_open(ObjectId number, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                     const WideChar* title);
 
 // Inner size as last reported by the toolkit ("configure-event"); 0 for a
 // number without a window.

@@ -33,24 +33,20 @@ GtkWindowGroup* group_of(GtkWidget* widget) {
 // was older than the display's last grab, as when the program lags behind
 // rapid clicks), and selecting an item activates the menu with a grab.
 bool is_stale(GtkWidget* grab) {
-    return !gtk_widget_get_realized(grab) ||
-           (GTK_IS_MENU_SHELL(grab) && !gtk_widget_get_mapped(grab));
+    return !gtk_widget_get_realized(grab) || (GTK_IS_MENU_SHELL(grab) && !gtk_widget_get_mapped(grab));
 }
 
 // Removes the group's stale grabs (a menu is cancelled, which also ends its
 // active state); true when any was.
 bool drop_stale_grabs(GtkWindowGroup* group, GdkDevice* device) {
     bool dropped = false;
-    for (GtkWidget* grab;
-         (grab = gtk_window_group_get_current_grab(group)) != nullptr && is_stale(grab);) {
+    for (GtkWidget* grab; (grab = gtk_window_group_get_current_grab(group)) != nullptr && is_stale(grab);) {
         if (GTK_IS_MENU_SHELL(grab)) gtk_menu_shell_cancel(GTK_MENU_SHELL(grab));
         if (gtk_window_group_get_current_grab(group) == grab) gtk_grab_remove(grab);
         dropped = true;
-        if (gtk_window_group_get_current_grab(group) == grab)
-            break; // held in another group: no progress
+        if (gtk_window_group_get_current_grab(group) == grab) break; // held in another group: no progress
     }
-    GtkWidget* held =
-        device != nullptr ? gtk_window_group_get_current_device_grab(group, device) : nullptr;
+    GtkWidget* held = device != nullptr ? gtk_window_group_get_current_device_grab(group, device) : nullptr;
     if (held != nullptr && is_stale(held)) {
         gtk_device_grab_remove(held, device);
         dropped = true;
@@ -61,8 +57,8 @@ bool drop_stale_grabs(GtkWindowGroup* group, GdkDevice* device) {
 // Pops down the menus whose grab would make the toolkit drop a close request
 // of `window`.
 void pop_down_menus(GtkWindowGroup* group, GtkWidget* window) {
-    for (GtkWidget* grab; (grab = gtk_window_group_get_current_grab(group)) != nullptr &&
-                          GTK_IS_MENU_SHELL(grab) && gtk_widget_get_toplevel(grab) != window;) {
+    for (GtkWidget* grab; (grab = gtk_window_group_get_current_grab(group)) != nullptr && GTK_IS_MENU_SHELL(grab) &&
+                          gtk_widget_get_toplevel(grab) != window;) {
         gtk_menu_shell_cancel(GTK_MENU_SHELL(grab));
         if (gtk_window_group_get_current_grab(group) == grab) break;
     }

@@ -30,8 +30,7 @@ double linear(std::uint32_t component) {
 
 // WCAG relative luminance of a packed 0x00BBGGRR colour.
 double luminance(std::uint32_t bits) {
-    return 0.2126 * linear(bits & 0xFF) + 0.7152 * linear((bits >> 8) & 0xFF) +
-           0.0722 * linear((bits >> 16) & 0xFF);
+    return 0.2126 * linear(bits & 0xFF) + 0.7152 * linear((bits >> 8) & 0xFF) + 0.0722 * linear((bits >> 16) & 0xFF);
 }
 
 // The palette whose text stands out more on the given ground.
@@ -52,8 +51,7 @@ struct PinnedStyle {
 
 void pinned_style_free(gpointer data) noexcept {
     auto* style = static_cast<PinnedStyle*>(data);
-    gtk_style_context_remove_provider_for_screen(style->screen,
-                                                 GTK_STYLE_PROVIDER(style->provider));
+    gtk_style_context_remove_provider_for_screen(style->screen, GTK_STYLE_PROVIDER(style->provider));
     g_object_unref(style->provider);
     delete style;
 }
@@ -72,10 +70,8 @@ std::string style_sheet(const std::string& css_class, const Palette& p) {
 } // namespace
 
 void window_pin_palette(GtkWindow* window, std::int32_t colour) {
-    auto* style =
-        static_cast<PinnedStyle*>(g_object_get_data(G_OBJECT(window), WINDOW_KEY_PALETTE));
-    auto* layout =
-        static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(window), WINDOW_KEY_GADGETLIST));
+    auto* style = static_cast<PinnedStyle*>(g_object_get_data(G_OBJECT(window), WINDOW_KEY_PALETTE));
+    auto* layout = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(window), WINDOW_KEY_GADGETLIST));
     if (!layout) return; // no gadgets, nothing to pin
     GtkStyleContext* context = gtk_widget_get_style_context(layout);
     if (style) gtk_style_context_remove_class(context, style->css_class.c_str());
@@ -85,17 +81,15 @@ void window_pin_palette(GtkWindow* window, std::int32_t colour) {
     }
     if (!style) {
         style = new PinnedStyle{gtk_css_provider_new(), gtk_window_get_screen(window), {}};
-        gtk_style_context_add_provider_for_screen(style->screen,
-                                                  GTK_STYLE_PROVIDER(style->provider),
+        gtk_style_context_add_provider_for_screen(style->screen, GTK_STYLE_PROVIDER(style->provider),
                                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
         g_object_set_data_full(G_OBJECT(window), WINDOW_KEY_PALETTE, style, pinned_style_free);
     }
     auto bits = static_cast<std::uint32_t>(colour) & 0xFFFFFF;
     char name[32];
-    std::snprintf(name, sizeof name, "tda-palette-%02x%02x%02x", bits & 0xFF, (bits >> 8) & 0xFF,
-                  (bits >> 16) & 0xFF);
+    std::snprintf(name, sizeof name, "tda-palette-%02x%02x%02x", bits & 0xFF, (bits >> 8) & 0xFF, (bits >> 16) & 0xFF);
     style->css_class = name;
-    gtk_css_provider_load_from_data(
-        style->provider, style_sheet(style->css_class, palette_for(bits)).c_str(), -1, nullptr);
+    gtk_css_provider_load_from_data(style->provider, style_sheet(style->css_class, palette_for(bits)).c_str(), -1,
+                                    nullptr);
     gtk_style_context_add_class(context, name);
 }

@@ -10,7 +10,9 @@
 
 namespace {
 
-void post(std::int32_t type, gpointer data) { event_post(type, 0, window_id_from_data(data), 0); }
+void post(std::int32_t type, gpointer data) {
+    event_post(type, 0, window_id_from_data(data), 0);
+}
 
 gboolean restore_focus(gpointer window) noexcept {
     gtk_window_set_accept_focus(GTK_WINDOW(window), TRUE);

@@ -20,8 +20,7 @@ struct ScopedPool {
 
 } // namespace
 
-TEST(BlockPool, StrideIsSizeRoundedToEightPlusHeader)
-{
+TEST(BlockPool, StrideIsSizeRoundedToEightPlusHeader) {
     const struct {
         std::int64_t size;
         std::int64_t stride;
@@ -33,14 +32,12 @@ TEST(BlockPool, StrideIsSizeRoundedToEightPlusHeader)
     }
 }
 
-TEST(BlockPool, RefusesNegativeOrHugeElementSize)
-{
+TEST(BlockPool, RefusesNegativeOrHugeElementSize) {
     EXPECT_EQ(pool_create(-1, 16, 256, POOL_UNLOCKED), nullptr);
     EXPECT_EQ(pool_create(std::int64_t{1} << 40, 16, 256, POOL_UNLOCKED), nullptr);
 }
 
-TEST(BlockPool, SixteenElementChunkGoesFullOpenAndFreed)
-{
+TEST(BlockPool, SixteenElementChunkGoesFullOpenAndFreed) {
     ScopedPool p(56, 16, 256, POOL_UNLOCKED);
     void* elements[16];
     elements[0] = pool_alloc(p.pool);
@@ -49,12 +46,14 @@ TEST(BlockPool, SixteenElementChunkGoesFullOpenAndFreed)
     EXPECT_EQ(pool_open_chunk_count(p.pool), 1);
     EXPECT_EQ(pool_full_chunk_count(p.pool), 0);
 
-    for (int i = 1; i < 16; ++i) elements[i] = pool_alloc(p.pool);
+    for (int i = 1; i < 16; ++i)
+        elements[i] = pool_alloc(p.pool);
     EXPECT_EQ(pool_chunk_count(p.pool), 1);
     EXPECT_EQ(pool_open_chunk_count(p.pool), 0) << "16 of 16 handed out: the chunk is full";
     EXPECT_EQ(pool_full_chunk_count(p.pool), 1);
     for (int i = 1; i < 16; ++i) {
-        EXPECT_EQ(static_cast<char*>(elements[i]) - static_cast<char*>(elements[i - 1]), 64) << "slots lie side by side";
+        EXPECT_EQ(static_cast<char*>(elements[i]) - static_cast<char*>(elements[i - 1]), 64)
+            << "slots lie side by side";
     }
 
     pool_free(p.pool, elements[7]);
@@ -63,13 +62,13 @@ TEST(BlockPool, SixteenElementChunkGoesFullOpenAndFreed)
     EXPECT_EQ(pool_alloc(p.pool), elements[7]) << "a freed slot is handed out before any new chunk";
     EXPECT_EQ(pool_chunk_count(p.pool), 1);
 
-    for (void* e : elements) pool_free(p.pool, e);
+    for (void* e : elements)
+        pool_free(p.pool, e);
     EXPECT_EQ(pool_chunk_count(p.pool), 0);
     EXPECT_EQ(pool_total_elements(p.pool), 0);
 }
 
-TEST(BlockPool, PartlyUsedChunkIsFreedWhenEveryHandedOutSlotIsBack)
-{
+TEST(BlockPool, PartlyUsedChunkIsFreedWhenEveryHandedOutSlotIsBack) {
     ScopedPool p(24, 16, 256, POOL_UNLOCKED);
     void* a = pool_alloc(p.pool);
     void* b = pool_alloc(p.pool);
@@ -82,8 +81,7 @@ TEST(BlockPool, PartlyUsedChunkIsFreedWhenEveryHandedOutSlotIsBack)
     EXPECT_EQ(pool_total_elements(p.pool), 0);
 }
 
-TEST(BlockPool, ChunkSizeIsASixteenthOfThePoolWithinTheEventBounds)
-{
+TEST(BlockPool, ChunkSizeIsASixteenthOfThePoolWithinTheEventBounds) {
     ScopedPool p(48, 16, 256, POOL_UNLOCKED);
     std::vector<void*> held;
     std::vector<std::pair<std::int64_t, std::int64_t>> chunks; // (total before, new chunk size)
@@ -109,7 +107,8 @@ TEST(BlockPool, ChunkSizeIsASixteenthOfThePoolWithinTheEventBounds)
     const std::pair<std::int64_t, std::int64_t> exact[] = {{0, 16}, {496, 16}, {512, 32}, {768, 48}};
     for (const auto& m : exact) {
         bool seen = false;
-        for (const auto& c : chunks) seen = seen || c == m;
+        for (const auto& c : chunks)
+            seen = seen || c == m;
         EXPECT_TRUE(seen) << "no chunk of " << m.second << " at " << m.first;
     }
     bool seen_64 = false;
@@ -122,13 +121,13 @@ TEST(BlockPool, ChunkSizeIsASixteenthOfThePoolWithinTheEventBounds)
     }
     EXPECT_TRUE(seen_64);
     EXPECT_TRUE(seen_256);
-    for (void* e : held) pool_free(p.pool, e);
+    for (void* e : held)
+        pool_free(p.pool, e);
     EXPECT_EQ(pool_total_elements(p.pool), 0);
     EXPECT_EQ(pool_chunk_count(p.pool), 0);
 }
 
-TEST(BlockPool, MinimumBelowOneStillMakesChunks)
-{
+TEST(BlockPool, MinimumBelowOneStillMakesChunks) {
     ScopedPool p(8, 0, 0, POOL_UNLOCKED);
     void* a = pool_alloc(p.pool);
     void* b = pool_alloc(p.pool);
@@ -141,8 +140,7 @@ TEST(BlockPool, MinimumBelowOneStillMakesChunks)
     EXPECT_EQ(pool_chunk_count(p.pool), 0);
 }
 
-TEST(BlockPool, AllocZeroedClearsTheWholeSlotBody)
-{
+TEST(BlockPool, AllocZeroedClearsTheWholeSlotBody) {
     ScopedPool p(20, 16, 256, POOL_UNLOCKED); // stride 32: 24 bytes of body
     void* keep = pool_alloc(p.pool);
     void* e = pool_alloc(p.pool);
@@ -150,15 +148,16 @@ TEST(BlockPool, AllocZeroedClearsTheWholeSlotBody)
     pool_free(p.pool, e);
     auto* z = static_cast<unsigned char*>(pool_alloc_zeroed(p.pool));
     ASSERT_EQ(static_cast<void*>(z), e);
-    for (int i = 0; i < 24; ++i) EXPECT_EQ(z[i], 0) << "byte " << i;
+    for (int i = 0; i < 24; ++i)
+        EXPECT_EQ(z[i], 0) << "byte " << i;
     pool_free(p.pool, z);
     pool_free(p.pool, keep);
 }
 
-TEST(BlockPool, ClearFreesEveryChunk)
-{
+TEST(BlockPool, ClearFreesEveryChunk) {
     ScopedPool p(16, 16, 256, POOL_UNLOCKED);
-    for (int i = 0; i < 40; ++i) pool_alloc(p.pool);
+    for (int i = 0; i < 40; ++i)
+        pool_alloc(p.pool);
     EXPECT_EQ(pool_chunk_count(p.pool), 3);
     pool_clear(p.pool);
     EXPECT_EQ(pool_chunk_count(p.pool), 0);
@@ -167,8 +166,7 @@ TEST(BlockPool, ClearFreesEveryChunk)
     pool_clear(p.pool);
 }
 
-TEST(BlockPool, NullArgumentsAreIgnored)
-{
+TEST(BlockPool, NullArgumentsAreIgnored) {
     EXPECT_EQ(pool_alloc(nullptr), nullptr);
     EXPECT_EQ(pool_alloc_zeroed(nullptr), nullptr);
     pool_free(nullptr, nullptr);
@@ -179,8 +177,7 @@ TEST(BlockPool, NullArgumentsAreIgnored)
     EXPECT_EQ(pool_total_elements(p.pool), 0);
 }
 
-TEST(BlockPool, AllocationFailureGivesNullAndLeavesThePoolUsable)
-{
+TEST(BlockPool, AllocationFailureGivesNullAndLeavesThePoolUsable) {
     ScopedPool p(16, 16, 256, POOL_UNLOCKED);
     mem_fail_after(0);
     void* failed = pool_alloc(p.pool);
@@ -192,11 +189,10 @@ TEST(BlockPool, AllocationFailureGivesNullAndLeavesThePoolUsable)
     pool_free(p.pool, e);
 }
 
-TEST(BlockPool, SharedPoolsOfEqualStrideAndFlagsAreOne)
-{
+TEST(BlockPool, SharedPoolsOfEqualStrideAndFlagsAreOne) {
     BlockPool* a = pool_create(40, 16, 65536, POOL_SHARED);
     BlockPool* b = pool_create(40, 16, 65536, POOL_SHARED);
-    BlockPool* same_stride = pool_create(33, 16, 65536, POOL_SHARED);      // 33 -> 40 as well
+    BlockPool* same_stride = pool_create(33, 16, 65536, POOL_SHARED); // 33 -> 40 as well
     BlockPool* other_flags = pool_create(40, 16, 65536, POOL_SHARED | POOL_UNLOCKED);
     BlockPool* other_size = pool_create(48, 16, 65536, POOL_SHARED);
     ASSERT_NE(a, nullptr);
@@ -214,8 +210,7 @@ TEST(BlockPool, SharedPoolsOfEqualStrideAndFlagsAreOne)
     pool_destroy(other_size);
 }
 
-TEST(BlockPool, SharedPoolSurvivesTheFirstDestroy)
-{
+TEST(BlockPool, SharedPoolSurvivesTheFirstDestroy) {
     BlockPool* first = pool_create(72, 16, 65536, POOL_SHARED);
     BlockPool* second = pool_create(72, 16, 65536, POOL_SHARED);
     ASSERT_EQ(first, second);
@@ -237,14 +232,13 @@ TEST(BlockPool, SharedPoolSurvivesTheFirstDestroy)
 namespace {
 
 struct PoolWorkerArgs {
-    BlockPool* pool;     // shared, locked pool
-    std::uint64_t tag;   // written into every element this thread holds
-    int rounds;          // allocation rounds
-    bool corrupt;        // set when an element lost its contents
+    BlockPool* pool;   // shared, locked pool
+    std::uint64_t tag; // written into every element this thread holds
+    int rounds;        // allocation rounds
+    bool corrupt;      // set when an element lost its contents
 };
 
-void* pool_worker(void* raw)
-{
+void* pool_worker(void* raw) {
     auto* args = static_cast<PoolWorkerArgs*>(raw);
     void* held[48];
     for (int round = 0; round < args->rounds; ++round) {
@@ -270,8 +264,7 @@ void* pool_worker(void* raw)
 
 } // namespace
 
-TEST(BlockPool, SharedLockedPoolServesFourThreadsAtOnce)
-{
+TEST(BlockPool, SharedLockedPoolServesFourThreadsAtOnce) {
     BlockPool* pool = pool_create(24, 16, 65536, POOL_SHARED);
     ASSERT_NE(pool, nullptr);
     ASSERT_EQ(pool->locked, 1);
@@ -281,8 +274,10 @@ TEST(BlockPool, SharedLockedPoolServesFourThreadsAtOnce)
         args[t] = {pool, static_cast<std::uint64_t>(t + 1), 3000, false};
         ASSERT_EQ(pthread_create(&threads[t], nullptr, pool_worker, &args[t]), 0);
     }
-    for (pthread_t thread : threads) pthread_join(thread, nullptr);
-    for (const auto& a : args) EXPECT_FALSE(a.corrupt) << "thread " << a.tag;
+    for (pthread_t thread : threads)
+        pthread_join(thread, nullptr);
+    for (const auto& a : args)
+        EXPECT_FALSE(a.corrupt) << "thread " << a.tag;
     EXPECT_EQ(pool_total_elements(pool), 0) << "every chunk went back once all elements were freed";
     EXPECT_EQ(pool_chunk_count(pool), 0);
     pool_destroy(pool);

@@ -2,8 +2,8 @@
 #include "runtime/core/runtime_start.h"
 #include "support/gui_support.h"
 
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <atomic>
 #include <chrono>
@@ -58,13 +58,14 @@ TEST(GuiStart, InitialisesGtkOnceHoldsTheLockAndGuiStopLeavesIt) {
     runtime_args_set(&argc, &argv);
     locale_init();
     ASSERT_FALSE(gui_started());
-    g_unsetenv("GDK_GL");  // no user choice: the runtime turns GL off on its own
+    g_unsetenv("GDK_GL"); // no user choice: the runtime turns GL off on its own
     gui_start();
     ASSERT_TRUE(gui_started());
     EXPECT_EQ(g_getenv("GDK_GL"), nullptr) << "the environment is left as it was";
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_widget_show(window);
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    while (gtk_events_pending())
+        gtk_main_iteration_do(FALSE);
     EXPECT_FALSE(gl_driver_loaded()) << "GDK skipped the GL probe";
     gtk_widget_destroy(window);
     EXPECT_EQ(argc, 1) << "gtk_init took its own option out of the saved arguments";
@@ -107,4 +108,4 @@ TEST(GuiStart, InitialisesGtkOnceHoldsTheLockAndGuiStopLeavesIt) {
     EXPECT_TRUE(gui_started()) << "gui_stop keeps the started flag";
 }
 
-}  // namespace
+} // namespace

@@ -15,8 +15,7 @@
 namespace {
 
 // Values of the list front to back (walking the links, not selecting).
-std::vector<std::int64_t> values(const LinkedList* list)
-{
+std::vector<std::int64_t> values(const LinkedList* list) {
     std::vector<std::int64_t> out;
     for (const ListElement* e = list->first; e != nullptr; e = e->next)
         out.push_back(*reinterpret_cast<const std::int64_t*>(e + 1));
@@ -24,16 +23,14 @@ std::vector<std::int64_t> values(const LinkedList* list)
 }
 
 // Values back to front, to check the backward links too.
-std::vector<std::int64_t> values_backward(const LinkedList* list)
-{
+std::vector<std::int64_t> values_backward(const LinkedList* list) {
     std::vector<std::int64_t> out;
     for (const ListElement* e = list->last; e != nullptr; e = e->previous)
         out.insert(out.begin(), *reinterpret_cast<const std::int64_t*>(e + 1));
     return out;
 }
 
-void add(LinkedList* list, std::int64_t value)
-{
+void add(LinkedList* list, std::int64_t value) {
     auto* data = static_cast<std::int64_t*>(list_add(list));
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(*data, 0); // new elements are zeroed
@@ -41,15 +38,14 @@ void add(LinkedList* list, std::int64_t value)
 }
 
 class LinkedListTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { list_ = list_create(sizeof(std::int64_t), &field_, nullptr, 0); }
     void TearDown() override { list_free(list_); }
     ListField field_{};
     LinkedList* list_ = nullptr;
 };
 
-TEST_F(LinkedListTest, AddInsertsAfterCurrent)
-{
+TEST_F(LinkedListTest, AddInsertsAfterCurrent) {
     ASSERT_NE(list_, nullptr);
     EXPECT_EQ(field_.list, list_);
     EXPECT_EQ(field_.current, nullptr);
@@ -69,9 +65,9 @@ TEST_F(LinkedListTest, AddInsertsAfterCurrent)
     EXPECT_EQ(list_->count, 4);
 }
 
-TEST_F(LinkedListTest, SelectionOutsideTheListLeavesNoCurrent)
-{
-    for (int v : {1, 2, 3}) add(list_, v);
+TEST_F(LinkedListTest, SelectionOutsideTheListLeavesNoCurrent) {
+    for (int v : {1, 2, 3})
+        add(list_, v);
     for (std::int64_t index : {-1, 3, 100}) {
         SCOPED_TRACE(index);
         list_select(list_, 1);
@@ -86,30 +82,28 @@ TEST_F(LinkedListTest, SelectionOutsideTheListLeavesNoCurrent)
     EXPECT_EQ(*static_cast<std::int64_t*>(list_select(list_, 3)), 3);
 }
 
-TEST_F(LinkedListTest, SelectionWalksFromTheNearestStart)
-{
-    for (int v = 0; v < 10; ++v) add(list_, v);
+TEST_F(LinkedListTest, SelectionWalksFromTheNearestStart) {
+    for (int v = 0; v < 10; ++v)
+        add(list_, v);
     struct Case {
         std::int64_t from; // -1: position lost first
         std::int64_t to;
         std::int64_t steps;
     };
     const Case cases[] = {
-        {-1, 7, 2}, // lost: 7 >= 10 / 2, two steps back from last
-        {-1, 2, 2}, // lost: two steps forward from first
-        {-1, 5, 4}, // lost: 5 is not below 10 / 2, back from last
-        {-1, 4, 4}, // lost: forward from first
-        {-1, 0, 0},
-        {-1, 9, 0},
-        {3, 5, 2},  // forward from current
-        {3, 1, 1},  // 1 > 2 is false: forward from first
-        {3, 2, 1},  // 2 > 1: back from current
-        {3, 3, 0},  // same index: no step
-        {2, 9, 0},  // forward 7 is not below 1: back from last, 0 steps
-        {2, 8, 1},  // forward 6 is not below 2: one step back from last
-        {1, 4, 3},  // forward 3 < 6: from current
-        {8, 0, 0},  // back 8, 0 > 8 false: from first
-        {8, 6, 2},  // back from current
+        {-1, 7, 2},                        // lost: 7 >= 10 / 2, two steps back from last
+        {-1, 2, 2},                        // lost: two steps forward from first
+        {-1, 5, 4},                        // lost: 5 is not below 10 / 2, back from last
+        {-1, 4, 4},                        // lost: forward from first
+        {-1, 0, 0}, {-1, 9, 0}, {3, 5, 2}, // forward from current
+        {3, 1, 1},                         // 1 > 2 is false: forward from first
+        {3, 2, 1},                         // 2 > 1: back from current
+        {3, 3, 0},                         // same index: no step
+        {2, 9, 0},                         // forward 7 is not below 1: back from last, 0 steps
+        {2, 8, 1},                         // forward 6 is not below 2: one step back from last
+        {1, 4, 3},                         // forward 3 < 6: from current
+        {8, 0, 0},                         // back 8, 0 > 8 false: from first
+        {8, 6, 2},                         // back from current
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.from << " -> " << c.to);
@@ -127,9 +121,9 @@ TEST_F(LinkedListTest, SelectionWalksFromTheNearestStart)
     }
 }
 
-TEST_F(LinkedListTest, SteppingThroughCostsOneLinkPerStep)
-{
-    for (int v = 0; v < 100; ++v) add(list_, v);
+TEST_F(LinkedListTest, SteppingThroughCostsOneLinkPerStep) {
+    for (int v = 0; v < 100; ++v)
+        add(list_, v);
     list_select(list_, 0);
     for (std::int64_t i = 1; i < 100; ++i) {
         ASSERT_EQ(*static_cast<std::int64_t*>(list_select(list_, i)), i);
@@ -141,9 +135,9 @@ TEST_F(LinkedListTest, SteppingThroughCostsOneLinkPerStep)
     }
 }
 
-TEST_F(LinkedListTest, ClearAndFree)
-{
-    for (int v = 0; v < 40; ++v) add(list_, v); // more than one pool chunk
+TEST_F(LinkedListTest, ClearAndFree) {
+    for (int v = 0; v < 40; ++v)
+        add(list_, v); // more than one pool chunk
     list_clear(list_);
     EXPECT_EQ(list_->count, 0);
     EXPECT_EQ(list_->first, nullptr);
@@ -160,8 +154,7 @@ TEST_F(LinkedListTest, ClearAndFree)
     list_free(nullptr);
 }
 
-TEST_F(LinkedListTest, ListWithoutFieldOwnsItsOwn)
-{
+TEST_F(LinkedListTest, ListWithoutFieldOwnsItsOwn) {
     LinkedList* own = list_create(4, nullptr, nullptr, 17);
     ASSERT_NE(own, nullptr);
     EXPECT_EQ(own->owns_list_field, 1);
@@ -173,12 +166,13 @@ TEST_F(LinkedListTest, ListWithoutFieldOwnsItsOwn)
     list_free(own);
 }
 
-TEST_F(LinkedListTest, CopyAppendsAfterDestinationCurrent)
-{
-    for (int v : {1, 2, 3}) add(list_, v);
+TEST_F(LinkedListTest, CopyAppendsAfterDestinationCurrent) {
+    for (int v : {1, 2, 3})
+        add(list_, v);
     ListField target_field{};
     LinkedList* target = list_create(sizeof(std::int64_t), &target_field, nullptr, 0);
-    for (int v : {10, 20, 30}) add(target, v);
+    for (int v : {10, 20, 30})
+        add(target, v);
     list_select(target, 0);
 
     EXPECT_EQ(list_copy(list_, target, 0), 1);
@@ -202,11 +196,10 @@ TEST_F(LinkedListTest, CopyAppendsAfterDestinationCurrent)
     list_free(target);
 }
 
-TEST_F(LinkedListTest, ElementsWithStringsAreCopiedAndReleased)
-{
+TEST_F(LinkedListTest, ElementsWithStringsAreCopiedAndReleased) {
     struct Named {
-        std::int64_t id;  // plain payload
-        WideChar* name;   // managed string
+        std::int64_t id; // plain payload
+        WideChar* name;  // managed string
     };
     static const RecordLayout named_layout[] = {8, LAYOUT_END};
     LinkedList* names = list_create(sizeof(Named), nullptr, named_layout, 0);
@@ -233,8 +226,7 @@ TEST_F(LinkedListTest, ElementsWithStringsAreCopiedAndReleased)
     list_free(copy);
 }
 
-TEST_F(LinkedListTest, AddFailsCleanlyWithoutMemory)
-{
+TEST_F(LinkedListTest, AddFailsCleanlyWithoutMemory) {
     LinkedList* fresh = list_create(1000, nullptr, nullptr, 0); // an element size no other list uses
     ASSERT_NE(fresh, nullptr);
     {

@@ -135,4 +135,4 @@ TEST(AllocationFailure, FailedResizeLeavesTheOldBlockUntouched) {
     mem_free(m);
 }
 
-}  // namespace
+} // namespace

@@ -22,24 +22,21 @@ struct Thing {
 ObjectTable* kept_tables[64];
 int kept_count = 0;
 
-ObjectTable* keep(ObjectTable* table)
-{
+ObjectTable* keep(ObjectTable* table) {
     if (kept_count < 64) kept_tables[kept_count++] = table;
     return table;
 }
 
-ObjectTable* current_table = nullptr;  // table the free procedures act on
-std::vector<ObjectId> freed;           // identifiers in the order they were freed
+ObjectTable* current_table = nullptr; // table the free procedures act on
+std::vector<ObjectId> freed;          // identifiers in the order they were freed
 
 // The free procedure of a well-behaved kind: look the object up, release it.
-void free_thing(ObjectId id)
-{
+void free_thing(ObjectId id) {
     freed.push_back(id);
     if (object_lookup(current_table, id) != nullptr) object_release(current_table, id);
 }
 
-Thing* make_thing(ObjectTable* table, ObjectId number, std::int64_t value)
-{
+Thing* make_thing(ObjectTable* table, ObjectId number, std::int64_t value) {
     auto* thing = static_cast<Thing*>(object_allocate(table, number));
     if (thing != nullptr) {
         thing->handle = 1;
@@ -48,15 +45,13 @@ Thing* make_thing(ObjectTable* table, ObjectId number, std::int64_t value)
     return thing;
 }
 
-ObjectId id_of(const void* record)
-{
+ObjectId id_of(const void* record) {
     return static_cast<ObjectId>(reinterpret_cast<std::intptr_t>(record));
 }
 
 class ObjectTableTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         table = keep(table_create(sizeof(Thing), 16, free_thing));
         current_table = table;
         freed.clear();
@@ -64,8 +59,7 @@ protected:
     ObjectTable* table = nullptr;
 };
 
-TEST_F(ObjectTableTest, NumberTwentyGrowsTheSlotArrayToThirtySix)
-{
+TEST_F(ObjectTableTest, NumberTwentyGrowsTheSlotArrayToThirtySix) {
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->slot_count, 16);
     auto* thing = static_cast<Thing*>(object_allocate(table, 20));
@@ -83,8 +77,7 @@ TEST_F(ObjectTableTest, NumberTwentyGrowsTheSlotArrayToThirtySix)
     }
 }
 
-TEST_F(ObjectTableTest, ReusingANumberFreesTheOldObjectAndReusesItsBlock)
-{
+TEST_F(ObjectTableTest, ReusingANumberFreesTheOldObjectAndReusesItsBlock) {
     Thing* first = make_thing(table, 3, 42);
     ASSERT_NE(first, nullptr);
     Thing* second = static_cast<Thing*>(object_allocate(table, 3));
@@ -95,8 +88,7 @@ TEST_F(ObjectTableTest, ReusingANumberFreesTheOldObjectAndReusesItsBlock)
     EXPECT_EQ(second->value, 0) << "the record comes back zero-filled";
 }
 
-TEST_F(ObjectTableTest, ReleasedNumberLooksUpAsNullButKeepsItsBlock)
-{
+TEST_F(ObjectTableTest, ReleasedNumberLooksUpAsNullButKeepsItsBlock) {
     Thing* thing = make_thing(table, 3, 1);
     object_release(table, 3);
     EXPECT_EQ(object_lookup(table, 3), nullptr);
@@ -105,8 +97,7 @@ TEST_F(ObjectTableTest, ReleasedNumberLooksUpAsNullButKeepsItsBlock)
     EXPECT_EQ(make_thing(table, 3, 2), thing) << "a later object of the same number reuses it";
 }
 
-TEST_F(ObjectTableTest, AutomaticRecordIsFoundByItsAddressUntilReleased)
-{
+TEST_F(ObjectTableTest, AutomaticRecordIsFoundByItsAddressUntilReleased) {
     Thing* thing = make_thing(table, AUTO_NUMBER, 9);
     ASSERT_NE(thing, nullptr);
     const ObjectId id = id_of(thing);
@@ -116,20 +107,20 @@ TEST_F(ObjectTableTest, AutomaticRecordIsFoundByItsAddressUntilReleased)
     object_release(table, id); // a second release finds nothing and does nothing
 }
 
-TEST_F(ObjectTableTest, LookupOfWhatIsNoObjectGivesNull)
-{
+TEST_F(ObjectTableTest, LookupOfWhatIsNoObjectGivesNull) {
     Thing local{1, 0};
     const ObjectId cases[] = {0, -1, -2, 15, 16, 1000000, INT64_MAX, INT64_MIN, id_of(&local)};
-    for (ObjectId id : cases) EXPECT_EQ(object_lookup(table, id), nullptr) << id;
+    for (ObjectId id : cases)
+        EXPECT_EQ(object_lookup(table, id), nullptr) << id;
     make_thing(table, AUTO_NUMBER, 1);
-    for (ObjectId id : cases) EXPECT_EQ(object_lookup(table, id), nullptr) << id;
+    for (ObjectId id : cases)
+        EXPECT_EQ(object_lookup(table, id), nullptr) << id;
     object_release(table, id_of(&local)); // not ours: ignored
     EXPECT_EQ(local.handle, 1);
     EXPECT_EQ(object_lookup(nullptr, 0), nullptr);
 }
 
-TEST_F(ObjectTableTest, NumbersAboveTheBoundAreRefused)
-{
+TEST_F(ObjectTableTest, NumbersAboveTheBoundAreRefused) {
     const struct {
         ObjectId number;
         bool accepted;
@@ -145,8 +136,7 @@ TEST_F(ObjectTableTest, NumbersAboveTheBoundAreRefused)
     EXPECT_EQ(table->slot_count, OBJECT_NUMBER_MAX + 16);
 }
 
-TEST_F(ObjectTableTest, FreeAllGoesByNumberThenNewestAutomaticFirst)
-{
+TEST_F(ObjectTableTest, FreeAllGoesByNumberThenNewestAutomaticFirst) {
     make_thing(table, 5, 0);
     Thing* older = make_thing(table, AUTO_NUMBER, 0);
     make_thing(table, 2, 0);
@@ -161,22 +151,20 @@ TEST_F(ObjectTableTest, FreeAllGoesByNumberThenNewestAutomaticFirst)
 
 namespace {
 // A faulty kind whose free procedure releases nothing.
-void free_nothing(ObjectId id)
-{
+void free_nothing(ObjectId id) {
     freed.push_back(id);
 }
 
 // A kind whose free procedure looks at other objects of its table.
-void free_looking_around(ObjectId id)
-{
+void free_looking_around(ObjectId id) {
     freed.push_back(id);
-    for (ObjectId n = 0; n < 4; ++n) object_lookup(current_table, n);
+    for (ObjectId n = 0; n < 4; ++n)
+        object_lookup(current_table, n);
     object_release(current_table, id);
 }
 } // namespace
 
-TEST_F(ObjectTableTest, FreeAllEndsEvenWhenTheFreeProcedureReleasesNothing)
-{
+TEST_F(ObjectTableTest, FreeAllEndsEvenWhenTheFreeProcedureReleasesNothing) {
     ObjectTable* stubborn = keep(table_create(sizeof(Thing), 16, free_nothing));
     make_thing(stubborn, 1, 0);
     make_thing(stubborn, AUTO_NUMBER, 0);
@@ -186,8 +174,7 @@ TEST_F(ObjectTableTest, FreeAllEndsEvenWhenTheFreeProcedureReleasesNothing)
     EXPECT_EQ(stubborn->automatic, nullptr);
 }
 
-TEST_F(ObjectTableTest, FreeProcedureMayReenterTheTableDuringFreeAll)
-{
+TEST_F(ObjectTableTest, FreeProcedureMayReenterTheTableDuringFreeAll) {
     ObjectTable* reentrant = keep(table_create(sizeof(Thing), 16, free_looking_around));
     current_table = reentrant;
     make_thing(reentrant, 0, 0);
@@ -198,8 +185,7 @@ TEST_F(ObjectTableTest, FreeProcedureMayReenterTheTableDuringFreeAll)
     EXPECT_EQ(object_lookup(reentrant, 3), nullptr);
 }
 
-TEST_F(ObjectTableTest, WithoutFreeProcedureFreeAllDoesNothing)
-{
+TEST_F(ObjectTableTest, WithoutFreeProcedureFreeAllDoesNothing) {
     ObjectTable* plain = keep(table_create(sizeof(Thing), 4, nullptr));
     Thing* thing = make_thing(plain, 1, 0);
     table_free_all(plain);
@@ -208,8 +194,7 @@ TEST_F(ObjectTableTest, WithoutFreeProcedureFreeAllDoesNothing)
 
 namespace {
 // True when another thread can take the table's mutex right now.
-bool unlocked_for_others(ObjectTable* table)
-{
+bool unlocked_for_others(ObjectTable* table) {
     struct Probe {
         ObjectTable* table;
         bool taken;
@@ -231,8 +216,7 @@ bool unlocked_for_others(ObjectTable* table)
 }
 } // namespace
 
-TEST_F(ObjectTableTest, WalkVisitsNumbersThenAutomaticOldestFirstUnderTheLock)
-{
+TEST_F(ObjectTableTest, WalkVisitsNumbersThenAutomaticOldestFirstUnderTheLock) {
     make_thing(table, 9, 0);
     Thing* a1 = make_thing(table, AUTO_NUMBER, 0);
     make_thing(table, 1, 0);
@@ -243,7 +227,8 @@ TEST_F(ObjectTableTest, WalkVisitsNumbersThenAutomaticOldestFirstUnderTheLock)
     table_iterate_begin(table);
     EXPECT_FALSE(unlocked_for_others(table));
     ObjectId id = 0;
-    while (table_iterate_next(table, &id) != nullptr) seen.push_back(id);
+    while (table_iterate_next(table, &id) != nullptr)
+        seen.push_back(id);
     const std::vector<ObjectId> expected = {1, 9, id_of(a1), id_of(a3)};
     EXPECT_EQ(seen, expected);
     EXPECT_TRUE(unlocked_for_others(table)) << "the end of the walk unlocks";
@@ -254,8 +239,7 @@ TEST_F(ObjectTableTest, WalkVisitsNumbersThenAutomaticOldestFirstUnderTheLock)
     EXPECT_TRUE(unlocked_for_others(table)) << "abort unlocks";
 }
 
-TEST_F(ObjectTableTest, ReleasingTheWalkNodeDuringAWalkIsSafe)
-{
+TEST_F(ObjectTableTest, ReleasingTheWalkNodeDuringAWalkIsSafe) {
     Thing* a1 = make_thing(table, AUTO_NUMBER, 0);
     Thing* a2 = make_thing(table, AUTO_NUMBER, 0);
     Thing* a3 = make_thing(table, AUTO_NUMBER, 0);
@@ -270,8 +254,7 @@ TEST_F(ObjectTableTest, ReleasingTheWalkNodeDuringAWalkIsSafe)
     EXPECT_EQ(seen, expected);
 }
 
-TEST_F(ObjectTableTest, AllocationFailureGivesNull)
-{
+TEST_F(ObjectTableTest, AllocationFailureGivesNull) {
     mem_fail_after(0);
     void* automatic = object_allocate(table, AUTO_NUMBER);
     void* numbered = object_allocate(table, 4);
@@ -284,8 +267,7 @@ TEST_F(ObjectTableTest, AllocationFailureGivesNull)
     EXPECT_NE(make_thing(table, 4, 0), nullptr);
 }
 
-TEST(ObjectTable, CreateClampsDegenerateSizes)
-{
+TEST(ObjectTable, CreateClampsDegenerateSizes) {
     ObjectTable* tiny = keep(table_create(0, 0, nullptr));
     ASSERT_NE(tiny, nullptr);
     EXPECT_EQ(tiny->record_size, 8);
@@ -299,21 +281,22 @@ TEST(ObjectTable, CreateClampsDegenerateSizes)
 namespace {
 ObjectTable* once_slot = nullptr;
 
-void* create_once_worker(void*)
-{
+void* create_once_worker(void*) {
     table_create_once(&once_slot, sizeof(Thing), 16, nullptr);
     return once_slot;
 }
 } // namespace
 
-TEST(ObjectTable, CreateOnceMakesOneTableForConcurrentFirstUses)
-{
+TEST(ObjectTable, CreateOnceMakesOneTableForConcurrentFirstUses) {
     pthread_t threads[4];
-    for (pthread_t& t : threads) pthread_create(&t, nullptr, create_once_worker, nullptr);
+    for (pthread_t& t : threads)
+        pthread_create(&t, nullptr, create_once_worker, nullptr);
     void* results[4];
-    for (int i = 0; i < 4; ++i) pthread_join(threads[i], &results[i]);
+    for (int i = 0; i < 4; ++i)
+        pthread_join(threads[i], &results[i]);
     ASSERT_NE(once_slot, nullptr);
-    for (void* r : results) EXPECT_EQ(r, once_slot);
+    for (void* r : results)
+        EXPECT_EQ(r, once_slot);
     ObjectTable* before = once_slot;
     table_create_once(&once_slot, sizeof(Thing), 16, nullptr);
     EXPECT_EQ(once_slot, before);
@@ -325,26 +308,26 @@ TEST(ObjectTable, CreateOnceMakesOneTableForConcurrentFirstUses)
 namespace {
 ObjectTable* shared_table = nullptr;
 
-void release_shared(ObjectId id)
-{
+void release_shared(ObjectId id) {
     object_release(shared_table, id);
 }
 
 struct Worker {
-    BlockPool* pool;  // shared locked pool
-    int index;        // 0..3; owns numbers index * 64 .. index * 64 + 63
-    int errors;       // wrong records or values seen
+    BlockPool* pool; // shared locked pool
+    int index;       // 0..3; owns numbers index * 64 .. index * 64 + 63
+    int errors;      // wrong records or values seen
 };
 
-void* table_and_pool_worker(void* raw)
-{
+void* table_and_pool_worker(void* raw) {
     auto* w = static_cast<Worker*>(raw);
     for (int round = 0; round < 400; ++round) {
         void* elements[8];
         for (void*& e : elements) {
             e = pool_alloc(w->pool);
-            if (e == nullptr) ++w->errors;
-            else std::memcpy(e, &round, sizeof round);
+            if (e == nullptr)
+                ++w->errors;
+            else
+                std::memcpy(e, &round, sizeof round);
         }
         const ObjectId number = w->index * 64 + round % 64;
         Thing* numbered = make_thing(shared_table, number, round);
@@ -370,8 +353,7 @@ void* table_and_pool_worker(void* raw)
 }
 } // namespace
 
-TEST(ObjectTable, FourThreadsShareATableAndALockedPool)
-{
+TEST(ObjectTable, FourThreadsShareATableAndALockedPool) {
     shared_table = keep(table_create(sizeof(Thing), 16, release_shared));
     BlockPool* pool = pool_create(sizeof(int), 16, 65536, POOL_SHARED);
     ASSERT_NE(shared_table, nullptr);
@@ -382,12 +364,15 @@ TEST(ObjectTable, FourThreadsShareATableAndALockedPool)
         workers[i] = {pool, i, 0};
         pthread_create(&threads[i], nullptr, table_and_pool_worker, &workers[i]);
     }
-    for (pthread_t t : threads) pthread_join(t, nullptr);
-    for (const Worker& w : workers) EXPECT_EQ(w.errors, 0) << "thread " << w.index;
+    for (pthread_t t : threads)
+        pthread_join(t, nullptr);
+    for (const Worker& w : workers)
+        EXPECT_EQ(w.errors, 0) << "thread " << w.index;
     EXPECT_EQ(shared_table->automatic, nullptr);
     EXPECT_EQ(pool_total_elements(pool), 0);
     table_free_all(shared_table);
-    for (ObjectId n = 0; n < 256; ++n) EXPECT_EQ(object_lookup(shared_table, n), nullptr);
+    for (ObjectId n = 0; n < 256; ++n)
+        EXPECT_EQ(object_lookup(shared_table, n), nullptr);
     pool_destroy(pool);
 }
 

@@ -11,8 +11,7 @@
 
 namespace {
 
-std::u16string text_of(const WideChar* s)
-{
+std::u16string text_of(const WideChar* s) {
     return s == nullptr ? std::u16string(u"<null>") : std::u16string(s);
 }
 
@@ -24,8 +23,7 @@ struct Named {
 };
 const RecordLayout named_layout[] = {offsetof(Named, name), LAYOUT_END};
 
-TEST(RecordLayout, CopyGivesTheDestinationItsOwnString)
-{
+TEST(RecordLayout, CopyGivesTheDestinationItsOwnString) {
     Named source{11, nullptr, 22};
     string_assign(&source.name, u"Tovami");
     Named destination{};
@@ -41,8 +39,7 @@ TEST(RecordLayout, CopyGivesTheDestinationItsOwnString)
     layout_clear(&destination, named_layout);
 }
 
-TEST(RecordLayout, NullSourceStringFreesTheOldOneAndLeavesNull)
-{
+TEST(RecordLayout, NullSourceStringFreesTheOldOneAndLeavesNull) {
     Named source{1, nullptr, 2};
     Named destination{};
     string_assign(&destination.name, u"old text");
@@ -51,8 +48,7 @@ TEST(RecordLayout, NullSourceStringFreesTheOldOneAndLeavesNull)
     EXPECT_EQ(destination.before, 1);
 }
 
-TEST(RecordLayout, CopyOntoItselfChangesNothing)
-{
+TEST(RecordLayout, CopyOntoItselfChangesNothing) {
     Named record{5, nullptr, 6};
     string_assign(&record.name, u"same");
     WideChar* before = record.name;
@@ -62,17 +58,16 @@ TEST(RecordLayout, CopyOntoItselfChangesNothing)
     layout_clear(&record, named_layout);
 }
 
-TEST(RecordLayout, NullLayoutCopiesBytes)
-{
+TEST(RecordLayout, NullLayoutCopiesBytes) {
     unsigned char source[24];
     unsigned char destination[24] = {};
-    for (int i = 0; i < 24; ++i) source[i] = static_cast<unsigned char>(i + 1);
+    for (int i = 0; i < 24; ++i)
+        source[i] = static_cast<unsigned char>(i + 1);
     layout_copy(destination, 24, nullptr, source);
     EXPECT_EQ(std::memcmp(source, destination, 24), 0);
 }
 
-TEST(RecordLayout, ClearFreesStringsOnceEvenWhenRepeated)
-{
+TEST(RecordLayout, ClearFreesStringsOnceEvenWhenRepeated) {
     Named record{};
     string_assign(&record.name, u"x");
     layout_clear(&record, named_layout);
@@ -85,21 +80,26 @@ TEST(RecordLayout, ClearFreesStringsOnceEvenWhenRepeated)
 // Nested records: a record with an inner record and an array of two records,
 // each holding a string.
 struct Outer {
-    WideChar* title;     // managed string
-    std::int32_t code;   // plain
-    std::int32_t pad;    // plain
-    Named inner;         // nested record
-    Named items[2];      // record array
-    std::int64_t tail;   // plain
+    WideChar* title;   // managed string
+    std::int32_t code; // plain
+    std::int32_t pad;  // plain
+    Named inner;       // nested record
+    Named items[2];    // record array
+    std::int64_t tail; // plain
 };
-const RecordLayout outer_layout[] = {
-    offsetof(Outer, title),
-    LAYOUT_RECORD, offsetof(Outer, inner), sizeof(Named), layout_word(named_layout),
-    LAYOUT_RECORD_ARRAY, 2, offsetof(Outer, items), sizeof(Named), layout_word(named_layout),
-    LAYOUT_END};
+const RecordLayout outer_layout[] = {offsetof(Outer, title),
+                                     LAYOUT_RECORD,
+                                     offsetof(Outer, inner),
+                                     sizeof(Named),
+                                     layout_word(named_layout),
+                                     LAYOUT_RECORD_ARRAY,
+                                     2,
+                                     offsetof(Outer, items),
+                                     sizeof(Named),
+                                     layout_word(named_layout),
+                                     LAYOUT_END};
 
-TEST(RecordLayout, NestedRecordsAndRecordArraysAreCopiedDeeply)
-{
+TEST(RecordLayout, NestedRecordsAndRecordArraysAreCopiedDeeply) {
     Outer source{};
     string_assign(&source.title, u"T");
     string_assign(&source.inner.name, u"inner");
@@ -143,9 +143,8 @@ int created = 0;
 int destroyed = 0;
 int copies = 0;
 
-void* fake_map_create(std::int64_t element_size, std::int32_t element_type, const RecordLayout* layout,
-                      void** owner, std::int32_t bucket_count)
-{
+void* fake_map_create(std::int64_t element_size, std::int32_t element_type, const RecordLayout* layout, void** owner,
+                      std::int32_t bucket_count) {
     if (*owner != nullptr) ADD_FAILURE() << "create on an occupied field";
     auto* c = new FakeContainer{{element_size, element_type, layout_word(layout), bucket_count, 0}, 0, owner};
     *owner = c;
@@ -153,24 +152,21 @@ void* fake_map_create(std::int64_t element_size, std::int32_t element_type, cons
     return c;
 }
 
-std::int32_t fake_copy(void* source, void* destination, std::int32_t clear_first)
-{
+std::int32_t fake_copy(void* source, void* destination, std::int32_t clear_first) {
     EXPECT_EQ(clear_first, 0);
     static_cast<FakeContainer*>(destination)->entries += static_cast<FakeContainer*>(source)->entries;
     ++copies;
     return 1;
 }
 
-void fake_destroy(void* container)
-{
+void fake_destroy(void* container) {
     auto* c = static_cast<FakeContainer*>(container);
     *c->owner = nullptr;
     delete c;
     ++destroyed;
 }
 
-void* fake_list_create(std::int64_t data_size, void* list_field, const RecordLayout* layout, std::int32_t parameter)
-{
+void* fake_list_create(std::int64_t data_size, void* list_field, const RecordLayout* layout, std::int32_t parameter) {
     auto** words = static_cast<void**>(list_field);
     auto* c = new FakeContainer{{data_size, layout_word(layout), parameter, 0, 0}, 0, words};
     words[0] = c;
@@ -182,46 +178,58 @@ void* fake_list_create(std::int64_t data_size, void* list_field, const RecordLay
 std::int64_t array_parameters[4];
 std::int32_t array_parameter_count = 0;
 
-void fake_array_create(void* field, const std::int64_t* parameters, std::int32_t count)
-{
+void fake_array_create(void* field, const std::int64_t* parameters, std::int32_t count) {
     array_parameter_count = count;
-    for (int i = 0; i < count; ++i) array_parameters[i] = parameters[i];
+    for (int i = 0; i < count; ++i)
+        array_parameters[i] = parameters[i];
     auto* c = new FakeContainer{{}, 0, static_cast<void**>(field)};
     *static_cast<void**>(field) = c;
     ++created;
 }
 
-void fake_array_copy(void* source, void* destination)
-{
+void fake_array_copy(void* source, void* destination) {
     fake_copy(source, destination, 0);
 }
 
 struct Holder {
-    std::int64_t id;     // plain
-    void* map;           // map field
-    void* list[2];       // list field: list and current element
-    void* grid[3];       // two-dimensional array: container, then two sizes
-    WideChar* label;     // managed string
+    std::int64_t id; // plain
+    void* map;       // map field
+    void* list[2];   // list field: list and current element
+    void* grid[3];   // two-dimensional array: container, then two sizes
+    WideChar* label; // managed string
 };
-const RecordLayout holder_layout[] = {
-    LAYOUT_MAP, offsetof(Holder, map), 40, 7, layout_word(named_layout), 64,
-    LAYOUT_LIST, offsetof(Holder, list), 24, 0, 3,
-    LAYOUT_ARRAY_ND, offsetof(Holder, grid), 2, 101, 102, 103, 4, 5,
-    offsetof(Holder, label),
-    LAYOUT_END};
+const RecordLayout holder_layout[] = {LAYOUT_MAP,
+                                      offsetof(Holder, map),
+                                      40,
+                                      7,
+                                      layout_word(named_layout),
+                                      64,
+                                      LAYOUT_LIST,
+                                      offsetof(Holder, list),
+                                      24,
+                                      0,
+                                      3,
+                                      LAYOUT_ARRAY_ND,
+                                      offsetof(Holder, grid),
+                                      2,
+                                      101,
+                                      102,
+                                      103,
+                                      4,
+                                      5,
+                                      offsetof(Holder, label),
+                                      LAYOUT_END};
 
 class RecordLayoutHooks : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         saved_ = container_hooks();
         container_hooks_set_maps(fake_map_create, fake_copy, fake_destroy);
         container_hooks_set_lists(fake_list_create, fake_copy, fake_destroy);
         container_hooks_set_arrays(fake_array_create, fake_array_copy, fake_destroy);
         created = destroyed = copies = 0;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         container_hooks_set_maps(saved_.map_create, saved_.map_copy, saved_.map_destroy);
         container_hooks_set_lists(saved_.list_create, saved_.list_copy, saved_.list_destroy);
         container_hooks_set_arrays(saved_.array_create, saved_.array_copy, saved_.array_destroy);
@@ -229,8 +237,7 @@ protected:
     ContainerHooks saved_{};
 };
 
-TEST_F(RecordLayoutHooks, InitCreatesEachContainerWithItsDeclaredParameters)
-{
+TEST_F(RecordLayoutHooks, InitCreatesEachContainerWithItsDeclaredParameters) {
     Holder h{};
     layout_init(&h, holder_layout);
     EXPECT_EQ(created, 3);
@@ -259,8 +266,7 @@ TEST_F(RecordLayoutHooks, InitCreatesEachContainerWithItsDeclaredParameters)
     EXPECT_EQ(h.grid[0], nullptr);
 }
 
-TEST_F(RecordLayoutHooks, CopyRebuildsContainersInTheDestination)
-{
+TEST_F(RecordLayoutHooks, CopyRebuildsContainersInTheDestination) {
     Holder source{};
     layout_init(&source, holder_layout);
     static_cast<FakeContainer*>(source.map)->entries = 3;
@@ -289,8 +295,7 @@ TEST_F(RecordLayoutHooks, CopyRebuildsContainersInTheDestination)
     layout_clear(&destination, holder_layout);
 }
 
-TEST_F(RecordLayoutHooks, CopyOfAnEmptyContainerFieldLeavesItEmpty)
-{
+TEST_F(RecordLayoutHooks, CopyOfAnEmptyContainerFieldLeavesItEmpty) {
     Holder source{}; // no containers made
     Holder destination{};
     layout_init(&destination, holder_layout);
@@ -302,8 +307,7 @@ TEST_F(RecordLayoutHooks, CopyOfAnEmptyContainerFieldLeavesItEmpty)
     EXPECT_EQ(destroyed, 3);
 }
 
-TEST(RecordLayout, WithoutHooksContainerFieldsAreNeverShared)
-{
+TEST(RecordLayout, WithoutHooksContainerFieldsAreNeverShared) {
     const ContainerHooks& hooks = container_hooks();
     // This test program installs no hooks; one that did would test nothing here.
     ASSERT_EQ(hooks.map_create, nullptr);
@@ -318,8 +322,7 @@ TEST(RecordLayout, WithoutHooksContainerFieldsAreNeverShared)
     EXPECT_EQ(destination.map, nullptr);
 }
 
-TEST(RecordLayout, NeedsInitOnlyForContainersAtAnyDepth)
-{
+TEST(RecordLayout, NeedsInitOnlyForContainersAtAnyDepth) {
     const RecordLayout strings_only[] = {0, 8, LAYOUT_END};
     const RecordLayout map_layout[] = {LAYOUT_MAP, 0, 8, 0, 0, 1, LAYOUT_END};
     const RecordLayout with_list[] = {8, LAYOUT_LIST, 16, 8, 0, 0, LAYOUT_END};
@@ -340,7 +343,8 @@ TEST(RecordLayout, NeedsInitOnlyForContainersAtAnyDepth)
                  {nested_strings, 0, "strings in a record array"},
                  {array_in_array, 1, "containers in a record array"},
                  {plain_array, 1, "array"}};
-    for (const auto& c : cases) EXPECT_EQ(layout_needs_init(c.layout), c.expected) << c.what;
+    for (const auto& c : cases)
+        EXPECT_EQ(layout_needs_init(c.layout), c.expected) << c.what;
 }
 
 } // namespace

@@ -38,10 +38,13 @@ TEST(StringMid, TakesSubstringsOfADate) {
         std::int32_t start, length;
         std::u16string expected;
     } cases[] = {
-        {1, 4, u"2024"},      {6, 2, u"03"},     {9, 2, u"05"},   {0, 3, u"202"},  {-7, 3, u"202"},
-        {9, 100, u"05"},      {10, 5, u"5"},     {11, 1, u""},    {20, 3, u""},    {1, 0, u""},
-        {1, -5, u""},         {1, INT32_MAX, u"2024/03/05"},       {INT32_MIN, 2, u"20"},
-        {INT32_MAX, INT32_MAX, u""},
+        {1, 4, u"2024"},       {6, 2, u"03"},
+        {9, 2, u"05"},         {0, 3, u"202"},
+        {-7, 3, u"202"},       {9, 100, u"05"},
+        {10, 5, u"5"},         {11, 1, u""},
+        {20, 3, u""},          {1, 0, u""},
+        {1, -5, u""},          {1, INT32_MAX, u"2024/03/05"},
+        {INT32_MIN, 2, u"20"}, {INT32_MAX, INT32_MAX, u""},
     };
     for (const Case& c : cases)
         EXPECT_EQ(mid(u"2024/03/05", c.start, c.length), c.expected) << c.start << "," << c.length;
@@ -57,7 +60,8 @@ TEST(StringMid, SourceInsideTheWorkspaceSurvivesReallocation) {
     workspace_ensure();
     std::int64_t start = workspace_position();
     std::u16string long_text;
-    for (int i = 0; i < 10000; ++i) long_text += static_cast<char16_t>(u'a' + i % 26);
+    for (int i = 0; i < 10000; ++i)
+        long_text += static_cast<char16_t>(u'a' + i % 26);
     WideChar* source = workspace_push_string(long_text.c_str());
     ASSERT_NE(source, nullptr);
     std::int64_t at = workspace_position();
@@ -72,8 +76,8 @@ TEST(StringMid, SourceInsideTheWorkspaceSurvivesReallocation) {
 TEST(StringMid, SmallWorkspaceOnAFreshThread) {
     std::thread worker([] {
         workspace_ensure();
-        WideChar* s = workspace_push_string(u"abcd");  // 8 of 16 bytes used
-        ASSERT_NE(string_mid(s, 2, 4, workspace_position()), nullptr);  // needs 14: grows
+        WideChar* s = workspace_push_string(u"abcd");                  // 8 of 16 bytes used
+        ASSERT_NE(string_mid(s, 2, 4, workspace_position()), nullptr); // needs 14: grows
         EXPECT_EQ(std::u16string(workspace_string_at(8)), u"bcd");
         // A result written over its own source, starting at the source.
         ASSERT_NE(string_mid(workspace_string_at(0), 3, 2, 0), nullptr);
@@ -128,16 +132,17 @@ TEST(StringToNumber, ReadsSignsPrefixesAndStopsAtTheFirstNonDigit) {
         {u"-", 0},
         {u"12 34", 12},
         {u"0042", 42},
-        {u"\uFF11", 0},  // full-width digits are not digits
+        {u"\uFF11", 0}, // full-width digits are not digits
         {u"9223372036854775807", INT64_MAX},
-        {u"9223372036854775808", INT64_MIN},   // wraps to the most negative value
+        {u"9223372036854775808", INT64_MIN}, // wraps to the most negative value
         {u"-9223372036854775808", INT64_MIN},
-        {u"18446744073709551617", 1},          // 2^64 + 1 wraps to 1
+        {u"18446744073709551617", 1}, // 2^64 + 1 wraps to 1
         {u"$FFFFFFFFFFFFFFFF", -1},
         {u"$1FFFFFFFFFFFFFFFF", -1},
         {u"%1" + std::u16string(64, u'0'), 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(string_to_number(c.text.c_str()), c.expected) << std::string(c.text.begin(), c.text.end());
+    for (const Case& c : cases)
+        EXPECT_EQ(string_to_number(c.text.c_str()), c.expected) << std::string(c.text.begin(), c.text.end());
     EXPECT_EQ(string_to_number(nullptr), 0);
 }
 
@@ -160,7 +165,8 @@ TEST(StringFormat, FormatsThroughUtf8) {
 
 TEST(StringFormat, EightBitTextThatIsNotUtf8StillEndsTerminated) {
     WideChar out[16];
-    for (WideChar& u : out) u = u'#';
+    for (WideChar& u : out)
+        u = u'#';
     string_format(out, u"a%sb", "\x80");
     std::u16string text(out);
     EXPECT_LT(text.size(), 16u);
@@ -226,4 +232,4 @@ TEST(StringCompare, IgnoringCaseFollowsTheLocaleBeyondAscii) {
     std::setlocale(LC_ALL, saved.c_str());
 }
 
-}  // namespace
+} // namespace

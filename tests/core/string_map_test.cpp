@@ -27,22 +27,21 @@ struct Item {
 const RecordLayout ITEM_LAYOUT[] = {8, LAYOUT_END};
 
 // Every key of the map in iteration order, through the cursor.
-std::vector<std::u16string> keys_in_order(StringMap* map)
-{
+std::vector<std::u16string> keys_in_order(StringMap* map) {
     std::vector<std::u16string> keys;
     map_reset(map);
-    while (map_next(map) != nullptr) keys.emplace_back(map_current_key(map));
+    while (map_next(map) != nullptr)
+        keys.emplace_back(map_current_key(map));
     return keys;
 }
 
 class StringMapTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { map_destroy(map_); }
     StringMap* map_ = nullptr;
 };
 
-TEST_F(StringMapTest, BucketCountZeroMakesOneWorkingBucket)
-{
+TEST_F(StringMapTest, BucketCountZeroMakesOneWorkingBucket) {
     for (std::int32_t count : {0, -5, 1}) {
         SCOPED_TRACE(count);
         ASSERT_NE(map_create(8, 0, nullptr, &map_, count), nullptr);
@@ -57,8 +56,7 @@ TEST_F(StringMapTest, BucketCountZeroMakesOneWorkingBucket)
     }
 }
 
-TEST_F(StringMapTest, FindInEmptyMapAndNullKeyAsEmptyString)
-{
+TEST_F(StringMapTest, FindInEmptyMapAndNullKeyAsEmptyString) {
     ASSERT_NE(map_create(8, 0, nullptr, &map_, 16), nullptr);
     EXPECT_EQ(map_find(map_, u"x"), nullptr);
     EXPECT_EQ(map_find(map_, nullptr), nullptr);
@@ -71,8 +69,7 @@ TEST_F(StringMapTest, FindInEmptyMapAndNullKeyAsEmptyString)
     EXPECT_EQ(map_insert(nullptr, u"x", 0), nullptr);
 }
 
-TEST_F(StringMapTest, HashIs65599WithSignedUnits)
-{
+TEST_F(StringMapTest, HashIs65599WithSignedUnits) {
     struct Case {
         const char16_t* key;
         std::int32_t folded;
@@ -83,10 +80,10 @@ TEST_F(StringMapTest, HashIs65599WithSignedUnits)
         {u"a", 0, 97},
         {u"ab", 0, 97u * 65599u + 98u},
         {u"abc", 0, (97u * 65599u + 98u) * 65599u + 99u},
-        {u"\xFFFF", 0, 0xFFFFFFFFu},   // unit taken as -1
-        {u"\x8000", 0, 0xFFFF8000u},   // unit taken as -32768
+        {u"\xFFFF", 0, 0xFFFFFFFFu},    // unit taken as -1
+        {u"\x8000", 0, 0xFFFF8000u},    // unit taken as -32768
         {u"AB", 1, 97u * 65599u + 98u}, // folded like the comparison
-        {u"\xFFFF", 1, 0xFFFFFFFFu},   // negative units are not folded
+        {u"\xFFFF", 1, 0xFFFFFFFFu},    // negative units are not folded
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.key, c.key + std::char_traits<char16_t>::length(c.key)));
@@ -95,8 +92,7 @@ TEST_F(StringMapTest, HashIs65599WithSignedUnits)
     EXPECT_EQ(map_hash(nullptr, 0), 0u);
 }
 
-TEST_F(StringMapTest, HashOfLongKeysMatchesTheUnitByUnitRule)
-{
+TEST_F(StringMapTest, HashOfLongKeysMatchesTheUnitByUnitRule) {
     // Keys of every length around the four-unit steps, units on both sides of 0x8000.
     std::uint32_t seed = 12345;
     auto next_unit = [&seed] {
@@ -106,16 +102,17 @@ TEST_F(StringMapTest, HashOfLongKeysMatchesTheUnitByUnitRule)
     for (int length = 0; length <= 13; ++length) {
         for (int round = 0; round < 20; ++round) {
             std::u16string key;
-            for (int i = 0; i < length; ++i) key += next_unit();
+            for (int i = 0; i < length; ++i)
+                key += next_unit();
             std::uint32_t expected = 0;
-            for (char16_t u : key) expected = expected * 65599u + static_cast<std::uint32_t>(static_cast<std::int16_t>(u));
+            for (char16_t u : key)
+                expected = expected * 65599u + static_cast<std::uint32_t>(static_cast<std::int16_t>(u));
             EXPECT_EQ(map_hash(key.c_str(), 0), expected) << "length " << length;
         }
     }
 }
 
-TEST_F(StringMapTest, InsertModes)
-{
+TEST_F(StringMapTest, InsertModes) {
     ASSERT_NE(map_create(sizeof(std::int64_t), 0, nullptr, &map_, 8), nullptr);
     auto* first = static_cast<std::int64_t*>(map_insert(map_, u"key", 0));
     *first = 11;
@@ -138,8 +135,7 @@ TEST_F(StringMapTest, InsertModes)
     EXPECT_EQ(map_->entry_count, 1);
 }
 
-TEST_F(StringMapTest, DeleteWhileIteratingVisitsEachOnce)
-{
+TEST_F(StringMapTest, DeleteWhileIteratingVisitsEachOnce) {
     // Few buckets so chains are long; delete patterns hit heads, middles and
     // ends of chains and the very first entry visited.
     struct Case {
@@ -166,7 +162,8 @@ TEST_F(StringMapTest, DeleteWhileIteratingVisitsEachOnce)
                 kept.push_back(*value);
         }
         EXPECT_EQ(visits.size(), static_cast<std::size_t>(c.keys));
-        for (const auto& [value, count] : visits) EXPECT_EQ(count, 1) << "value " << value;
+        for (const auto& [value, count] : visits)
+            EXPECT_EQ(count, 1) << "value " << value;
         EXPECT_EQ(map_->entry_count, static_cast<std::int32_t>(kept.size()));
         for (std::int64_t value : kept)
             EXPECT_NE(map_find(map_, u16("k" + std::to_string(value)).c_str()), nullptr) << value;
@@ -175,31 +172,31 @@ TEST_F(StringMapTest, DeleteWhileIteratingVisitsEachOnce)
     }
 }
 
-TEST_F(StringMapTest, IterationEndsUntilReset)
-{
+TEST_F(StringMapTest, IterationEndsUntilReset) {
     ASSERT_NE(map_create(8, 0, nullptr, &map_, 4), nullptr);
     map_insert(map_, u"a", 0);
     map_insert(map_, u"b", 0);
     map_reset(map_);
     int n = 0;
-    while (map_next(map_) != nullptr) ++n;
+    while (map_next(map_) != nullptr)
+        ++n;
     EXPECT_EQ(n, 2);
     EXPECT_EQ(map_next(map_), nullptr);
     EXPECT_EQ(map_delete_current(map_), nullptr); // no current entry
     EXPECT_EQ(keys_in_order(map_).size(), 2u);
 }
 
-TEST_F(StringMapTest, IterationOrderIsBucketOrderNewestFirst)
-{
+TEST_F(StringMapTest, IterationOrderIsBucketOrderNewestFirst) {
     ASSERT_NE(map_create(8, 0, nullptr, &map_, 1), nullptr);
-    for (const char16_t* key : {u"x", u"y", u"z"}) map_insert(map_, key, 0);
+    for (const char16_t* key : {u"x", u"y", u"z"})
+        map_insert(map_, key, 0);
     EXPECT_EQ(keys_in_order(map_), (std::vector<std::u16string>{u"z", u"y", u"x"}));
 }
 
-TEST_F(StringMapTest, DeleteAfterFindThenResetIterates)
-{
+TEST_F(StringMapTest, DeleteAfterFindThenResetIterates) {
     ASSERT_NE(map_create(8, 0, nullptr, &map_, 2), nullptr);
-    for (int i = 0; i < 10; ++i) map_insert(map_, u16("n" + std::to_string(i)).c_str(), 0);
+    for (int i = 0; i < 10; ++i)
+        map_insert(map_, u16("n" + std::to_string(i)).c_str(), 0);
     for (int i : {5, 0, 9, 3}) {
         ASSERT_NE(map_find(map_, u16("n" + std::to_string(i)).c_str()), nullptr);
         map_delete_current(map_);
@@ -208,22 +205,22 @@ TEST_F(StringMapTest, DeleteAfterFindThenResetIterates)
     // Whatever the second deletions removed, the map stays consistent.
     const auto keys = keys_in_order(map_);
     EXPECT_EQ(keys.size(), static_cast<std::size_t>(map_->entry_count));
-    for (const auto& key : keys) EXPECT_NE(map_find(map_, key.c_str()), nullptr);
+    for (const auto& key : keys)
+        EXPECT_NE(map_find(map_, key.c_str()), nullptr);
 }
 
-TEST_F(StringMapTest, CaseInsensitiveKeysShareAnEntry)
-{
+TEST_F(StringMapTest, CaseInsensitiveKeysShareAnEntry) {
     ASSERT_NE(map_create(8, 0, nullptr, &map_, 64), nullptr);
     ASSERT_EQ(map_set_key_flags(map_, MAP_CASE_INSENSITIVE), 1);
     void* element = map_insert(map_, u"Window-Title", 0);
-    for (const char16_t* key : {u"window-title", u"WINDOW-TITLE", u"wINDOW-tITLE"}) EXPECT_EQ(map_find(map_, key), element);
+    for (const char16_t* key : {u"window-title", u"WINDOW-TITLE", u"wINDOW-tITLE"})
+        EXPECT_EQ(map_find(map_, key), element);
     EXPECT_EQ(map_find(map_, u"window_title"), nullptr);
     EXPECT_EQ(map_insert(map_, u"WINDOW-title", 1), element);
     EXPECT_EQ(map_set_key_flags(map_, 0), 0); // not while entries exist
 }
 
-TEST_F(StringMapTest, CaseInsensitiveBeyondAsciiFindsWhatComparesEqual)
-{
+TEST_F(StringMapTest, CaseInsensitiveBeyondAsciiFindsWhatComparesEqual) {
     // The comparison folds every unit with towlower; the hash folds the same
     // way, so keys that compare equal always land in one chain.
     const std::string saved = std::setlocale(LC_CTYPE, nullptr);
@@ -237,12 +234,12 @@ TEST_F(StringMapTest, CaseInsensitiveBeyondAsciiFindsWhatComparesEqual)
     std::setlocale(LC_CTYPE, saved.c_str());
 }
 
-TEST_F(StringMapTest, IntegerKeysIncludingNegativeOnes)
-{
+TEST_F(StringMapTest, IntegerKeysIncludingNegativeOnes) {
     ASSERT_NE(map_create(sizeof(std::int64_t), 0, nullptr, &map_, 7), nullptr);
     ASSERT_EQ(map_set_key_flags(map_, MAP_INTEGER_KEYS), 1);
     const std::int64_t keys[] = {0, 1, -1, 6, -6, 7, -7, 13, -13, INT64_MIN, INT64_MAX, -1000001};
-    for (std::int64_t key : keys) *static_cast<std::int64_t*>(map_insert_int(map_, key, 1)) = key ^ 0x5A;
+    for (std::int64_t key : keys)
+        *static_cast<std::int64_t*>(map_insert_int(map_, key, 1)) = key ^ 0x5A;
     EXPECT_EQ(map_->entry_count, 12);
     for (std::int64_t key : keys) {
         auto* value = static_cast<std::int64_t*>(map_find_int(map_, key));
@@ -264,8 +261,7 @@ TEST_F(StringMapTest, IntegerKeysIncludingNegativeOnes)
     EXPECT_EQ(map_->entry_count, 0);
 }
 
-TEST_F(StringMapTest, OwnerSlotFollowsCreateAndDestroy)
-{
+TEST_F(StringMapTest, OwnerSlotFollowsCreateAndDestroy) {
     StringMap* keeper = map_create(24, 0, nullptr, nullptr, 1); // keeps the shared pool alive
     StringMap* first = map_create(24, 5, nullptr, &map_, 8);
     ASSERT_NE(first, nullptr);
@@ -296,8 +292,7 @@ TEST_F(StringMapTest, OwnerSlotFollowsCreateAndDestroy)
     map_destroy(loose);
 }
 
-TEST_F(StringMapTest, MapsOfEqualElementSizeShareOneNodePool)
-{
+TEST_F(StringMapTest, MapsOfEqualElementSizeShareOneNodePool) {
     StringMap* other = nullptr;
     ASSERT_NE(map_create(40, 0, nullptr, &map_, 8), nullptr);
     ASSERT_NE(map_create(40, 0, nullptr, &other, 8), nullptr);
@@ -306,8 +301,7 @@ TEST_F(StringMapTest, MapsOfEqualElementSizeShareOneNodePool)
     map_destroy(other);
 }
 
-TEST_F(StringMapTest, CopyDeepCopiesElementsAndKeepsSourceCursor)
-{
+TEST_F(StringMapTest, CopyDeepCopiesElementsAndKeepsSourceCursor) {
     ASSERT_NE(map_create(sizeof(Item), 0, ITEM_LAYOUT, &map_, 16), nullptr);
     for (int i = 0; i < 5; ++i) {
         auto* item = static_cast<Item*>(map_insert(map_, u16("k" + std::to_string(i)).c_str(), 0));
@@ -340,10 +334,10 @@ TEST_F(StringMapTest, CopyDeepCopiesElementsAndKeepsSourceCursor)
     EXPECT_EQ(map_->entry_count, 5);
 }
 
-TEST_F(StringMapTest, CopyLeavesSourceCursorWhereItWas)
-{
+TEST_F(StringMapTest, CopyLeavesSourceCursorWhereItWas) {
     ASSERT_NE(map_create(8, 0, nullptr, &map_, 3), nullptr);
-    for (int i = 0; i < 9; ++i) map_insert(map_, u16("c" + std::to_string(i)).c_str(), 0);
+    for (int i = 0; i < 9; ++i)
+        map_insert(map_, u16("c" + std::to_string(i)).c_str(), 0);
     map_reset(map_);
     map_next(map_);
     map_next(map_);
@@ -353,13 +347,13 @@ TEST_F(StringMapTest, CopyLeavesSourceCursorWhereItWas)
     map_copy(map_, copy, 0);
     EXPECT_EQ(std::u16string(map_current_key(map_)), at);
     int rest = 0;
-    while (map_next(map_) != nullptr) ++rest;
+    while (map_next(map_) != nullptr)
+        ++rest;
     EXPECT_EQ(rest, 7);
     map_destroy(copy);
 }
 
-TEST_F(StringMapTest, CopyRefusesMismatchedMaps)
-{
+TEST_F(StringMapTest, CopyRefusesMismatchedMaps) {
     StringMap* other = nullptr;
     ASSERT_NE(map_create(8, 0, nullptr, &map_, 3), nullptr);
     ASSERT_NE(map_create(16, 0, nullptr, &other, 3), nullptr);
@@ -369,8 +363,7 @@ TEST_F(StringMapTest, CopyRefusesMismatchedMaps)
     map_destroy(other);
 }
 
-TEST_F(StringMapTest, ClearEmptiesAndStaysUsable)
-{
+TEST_F(StringMapTest, ClearEmptiesAndStaysUsable) {
     ASSERT_NE(map_create(sizeof(Item), 0, ITEM_LAYOUT, &map_, 8), nullptr);
     for (int i = 0; i < 40; ++i) {
         auto* item = static_cast<Item*>(map_insert(map_, u16("v" + std::to_string(i)).c_str(), 0));
@@ -384,8 +377,7 @@ TEST_F(StringMapTest, ClearEmptiesAndStaysUsable)
     EXPECT_EQ(map_->entry_count, 1);
 }
 
-TEST_F(StringMapTest, InsertFailsCleanlyWhenMemoryRunsOut)
-{
+TEST_F(StringMapTest, InsertFailsCleanlyWhenMemoryRunsOut) {
     ASSERT_NE(map_create(8, 0, nullptr, &map_, 8), nullptr);
     {
         tda_test::AllocationFailureScope no_memory;
@@ -412,14 +404,13 @@ TEST_F(StringMapTest, InsertFailsCleanlyWhenMemoryRunsOut)
 
 // Elements that hold containers: the map's layout runs the container hooks.
 struct Holder {
-    std::int64_t tag;   // plain payload
-    StringMap* inner;   // map field
-    ListField numbers;  // list field
+    std::int64_t tag;  // plain payload
+    StringMap* inner;  // map field
+    ListField numbers; // list field
 };
 const RecordLayout INNER_MAP_LAYOUT[] = {LAYOUT_MAP, 8, 8, 3, 0, 4, LAYOUT_LIST, 16, 8, 0, 0, LAYOUT_END};
 
-TEST_F(StringMapTest, ElementsWithContainerFieldsAreBuiltCopiedAndReleased)
-{
+TEST_F(StringMapTest, ElementsWithContainerFieldsAreBuiltCopiedAndReleased) {
     map_hooks_init();
     list_hooks_init();
     ASSERT_EQ(layout_needs_init(INNER_MAP_LAYOUT), 1);

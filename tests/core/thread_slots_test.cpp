@@ -141,7 +141,7 @@ TEST(ThreadSlots, AddressesStayPutWhileRegistrationsGrowEveryArea) {
             auto* p = static_cast<std::int64_t*>(thread_slot_get(first));
             bool same = p != nullptr;
             for (std::int64_t i = 0; same && !stop.load(); ++i) {
-                *p = i;  // always through the address taken first
+                *p = i; // always through the address taken first
                 auto* now = static_cast<std::int64_t*>(thread_slot_get(first));
                 same = now == p && *now == i;
                 rounds.fetch_add(1);
@@ -151,10 +151,13 @@ TEST(ThreadSlots, AddressesStayPutWhileRegistrationsGrowEveryArea) {
     }
     // Large slots, so that an area grown in place would have to move.
     int refused = 0;
-    for (int i = 0; i < 16; ++i) refused += thread_slot_register(64 * 1024, counter_init, nullptr) < 0;
-    for (int spins = 0; rounds.load() < 2000 && spins < 10000000; ++spins) std::this_thread::yield();
+    for (int i = 0; i < 16; ++i)
+        refused += thread_slot_register(64 * 1024, counter_init, nullptr) < 0;
+    for (int spins = 0; rounds.load() < 2000 && spins < 10000000; ++spins)
+        std::this_thread::yield();
     stop.store(true);
-    for (std::thread& worker : workers) worker.join();
+    for (std::thread& worker : workers)
+        worker.join();
     EXPECT_EQ(refused, 0) << "large slots refused";
     EXPECT_GE(rounds.load(), 2000) << "the workers never ran";
     EXPECT_EQ(thread_slot_get(first), mine);
@@ -201,7 +204,7 @@ TEST(ThreadSlots, EndForgetsSlotsAndAllowsAFreshStart) {
     ASSERT_NE(thread_slot_get(slot), nullptr);
     thread_slots_end();
     EXPECT_EQ(thread_slot_get(slot), nullptr);
-    thread_slots_end();  // a second end does nothing
+    thread_slots_end(); // a second end does nothing
     std::int64_t again = thread_slot_register(8, counter_init, nullptr);
     EXPECT_EQ(again, 0);
     auto* p = static_cast<std::int64_t*>(thread_slot_get(again));
@@ -223,7 +226,9 @@ struct CallOrder {
 };
 
 CallOrder g_order;
-void record_call(void* data) { g_order.add(*static_cast<const char*>(data)); }
+void record_call(void* data) {
+    g_order.add(*static_cast<const char*>(data));
+}
 
 TEST(ThreadExit, CallbacksRunNewestFirstWhenTheThreadEnds) {
     static const char a = 'A', b = 'B', c = 'C';
@@ -281,7 +286,7 @@ TEST(ThreadExit, EndRunsTheRemainingListsAndAllowsRegistrationAgain) {
     thread_exit_end();
     ASSERT_EQ(g_order.count, 1) << "the calling thread's list ran";
     EXPECT_EQ(g_order.calls[0], 'M');
-    thread_exit_end();  // a second end does nothing
+    thread_exit_end(); // a second end does nothing
     EXPECT_EQ(g_order.count, 1);
     std::thread worker([&] { thread_exit_register(record_call, const_cast<char*>(&n)); });
     worker.join();
@@ -289,4 +294,4 @@ TEST(ThreadExit, EndRunsTheRemainingListsAndAllowsRegistrationAgain) {
     EXPECT_EQ(g_order.calls[1], 'N');
 }
 
-}  // namespace
+} // namespace

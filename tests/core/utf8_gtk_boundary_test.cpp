@@ -15,7 +15,8 @@ TEST(StringToUtf8Gtk, LoneLowSurrogatesBecomeReplacementCharacters) {
         std::u16string units;
         std::string expected;
     } cases[] = {
-        {std::u16string{u'1', char16_t(0xDFFF), u'2'}, "1\xEF\xBF\xBD" "2"},
+        {std::u16string{u'1', char16_t(0xDFFF), u'2'}, "1\xEF\xBF\xBD"
+                                                       "2"},
         {std::u16string{char16_t(0xDC00), char16_t(0xDC00)}, "\xEF\xBF\xBD\xEF\xBF\xBD"},
         // A whole pair stays a four-byte character; a low half after it is lone.
         {std::u16string{char16_t(0xD83D), char16_t(0xDE00), char16_t(0xDE00)}, "\xF0\x9F\x98\x80\xEF\xBF\xBD"},
@@ -34,8 +35,8 @@ TEST(StringToUtf8Gtk, RandomUnitsAlwaysGiveValidUtf8) {
         std::u16string s;
         for (int n = static_cast<int>(rng() % 40); n > 0; --n) {
             std::uint32_t pick = rng() % 4;
-            char16_t u = pick == 0 ? static_cast<char16_t>(0xD800 + rng() % 0x800)
-                                   : static_cast<char16_t>(1 + rng() % 0xFFFF);
+            char16_t u =
+                pick == 0 ? static_cast<char16_t>(0xD800 + rng() % 0x800) : static_cast<char16_t>(1 + rng() % 0xFFFF);
             s += u;
         }
         gchar* text = string_to_utf8_gtk(s.c_str());

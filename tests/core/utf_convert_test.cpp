@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <random>
 #include <cstring>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -19,10 +19,12 @@ namespace {
 // Converts units (count units, no terminator) to UTF-8 bytes through the
 // counting and the writing pass.
 std::string to_bytes(const std::u16string& units, std::int64_t* counted = nullptr) {
-    std::int64_t n = utf16_to_multibyte(CODEPAGE_UTF8, units.data(), static_cast<std::int64_t>(units.size()), nullptr, 0);
+    std::int64_t n =
+        utf16_to_multibyte(CODEPAGE_UTF8, units.data(), static_cast<std::int64_t>(units.size()), nullptr, 0);
     if (counted != nullptr) *counted = n;
     std::string out(static_cast<std::size_t>(n) + 4, '\x7E');
-    std::int64_t m = utf16_to_multibyte(CODEPAGE_UTF8, units.data(), static_cast<std::int64_t>(units.size()), out.data(), n);
+    std::int64_t m =
+        utf16_to_multibyte(CODEPAGE_UTF8, units.data(), static_cast<std::int64_t>(units.size()), out.data(), n);
     EXPECT_EQ(out[static_cast<std::size_t>(n)], '\x7E') << "nothing written past the capacity";
     out.resize(static_cast<std::size_t>(m));
     return out;
@@ -49,7 +51,7 @@ TEST(Utf8Conversion, KnownCharactersConvertBothWays) {
         {u"\u0041", "\x41"},
         {u"\u00E9", "\xC3\xA9"},
         {u"\u4E2D", "\xE4\xB8\xAD"},
-        {u"\U0001F600", "\xF0\x9F\x98\x80"},  // D83D DE00
+        {u"\U0001F600", "\xF0\x9F\x98\x80"}, // D83D DE00
         {u"\u007F", "\x7F"},
         {u"\u0080", "\xC2\x80"},
         {u"\u07FF", "\xDF\xBF"},
@@ -90,17 +92,21 @@ TEST(Utf8Conversion, SurrogatesOutsidePairs) {
 TEST(Utf8Conversion, BrokenByteSequences) {
     struct Case {
         std::string bytes;
-        std::u16string counted_units;  // what the counting pass sees
-        std::int64_t written;          // result of the writing pass
+        std::u16string counted_units; // what the counting pass sees
+        std::int64_t written;         // result of the writing pass
     } cases[] = {
-        {"\xC3\x41", std::u16string(1, u'\x0003'), 1},  // the 41 is consumed as the broken continuation
+        {"\xC3\x41", std::u16string(1, u'\x0003'), 1}, // the 41 is consumed as the broken continuation
         {"\xE4\xB8", u"", 0},                          // cut off: conversion stops
         {"ab\xF0\x9F\x98", u"ab", 2},
-        {"a\x80" "b", u"a", 0},  // continuation byte where a lead belongs
-        {"a\xF8" "b", u"a", 0},
+        {"a\x80"
+         "b",
+         u"a", 0}, // continuation byte where a lead belongs
+        {"a\xF8"
+         "b",
+         u"a", 0},
         {"a\xFF", u"a", 0},
-        {"x\xF4\x90\x80\x80y", u"x", 1},  // above U+10FFFF: conversion stops
-        {"\xC0\x80", std::u16string(1, u'\0'), 1},  // overlong forms are not rejected
+        {"x\xF4\x90\x80\x80y", u"x", 1},           // above U+10FFFF: conversion stops
+        {"\xC0\x80", std::u16string(1, u'\0'), 1}, // overlong forms are not rejected
     };
     for (const Case& c : cases) {
         std::int64_t size = static_cast<std::int64_t>(c.bytes.size());
@@ -181,10 +187,18 @@ TEST(Utf8Conversion, AgreesWithGLibOnRandomValidText) {
         int length = static_cast<int>(random() % 300);
         for (int i = 0; i < length; ++i) {
             switch (kind(random)) {
-            case 0: units += static_cast<char16_t>(0x20 + random() % 0x5F); break;
-            case 1: units += static_cast<char16_t>(0x80 + random() % 0x780); break;
-            case 2: units += static_cast<char16_t>(0x800 + random() % (0xD800 - 0x800)); break;
-            case 3: units += static_cast<char16_t>(0xE000 + random() % 0x2000); break;
+            case 0:
+                units += static_cast<char16_t>(0x20 + random() % 0x5F);
+                break;
+            case 1:
+                units += static_cast<char16_t>(0x80 + random() % 0x780);
+                break;
+            case 2:
+                units += static_cast<char16_t>(0x800 + random() % (0xD800 - 0x800));
+                break;
+            case 3:
+                units += static_cast<char16_t>(0xE000 + random() % 0x2000);
+                break;
             default: {
                 char32_t cp = 0x10000 + random() % 0x100000;
                 units += static_cast<char16_t>(0xD800 | ((cp - 0x10000) >> 10));
@@ -192,7 +206,8 @@ TEST(Utf8Conversion, AgreesWithGLibOnRandomValidText) {
             }
             }
         }
-        gchar* expected = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(units.c_str()), -1, nullptr, nullptr, nullptr);
+        gchar* expected =
+            g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(units.c_str()), -1, nullptr, nullptr, nullptr);
         ASSERT_NE(expected, nullptr);
         char* ours = string_to_utf8(units.c_str());
         EXPECT_STREQ(ours, expected);
@@ -214,11 +229,20 @@ std::int64_t reference_decode(const std::string& bytes, std::u16string* out, std
         unsigned lead = static_cast<unsigned char>(bytes[i]);
         unsigned cp;
         int follow;
-        if (lead < 0x80) { cp = lead; follow = 0; }
-        else if (lead >= 0xC0 && lead <= 0xDF) { cp = lead & 0x1F; follow = 1; }
-        else if (lead >= 0xE0 && lead <= 0xEF) { cp = lead & 0x0F; follow = 2; }
-        else if (lead >= 0xF0 && lead <= 0xF7) { cp = lead & 0x07; follow = 3; }
-        else return out != nullptr ? 0 : n;
+        if (lead < 0x80) {
+            cp = lead;
+            follow = 0;
+        } else if (lead >= 0xC0 && lead <= 0xDF) {
+            cp = lead & 0x1F;
+            follow = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            cp = lead & 0x0F;
+            follow = 2;
+        } else if (lead >= 0xF0 && lead <= 0xF7) {
+            cp = lead & 0x07;
+            follow = 3;
+        } else
+            return out != nullptr ? 0 : n;
         if (size - i - 1 < static_cast<std::size_t>(follow)) break;
         ++i;
         for (int k = 0; k < follow; ++k) {
@@ -251,7 +275,7 @@ std::int64_t reference_encode(const std::u16string& units, std::string* out, std
     std::int64_t w = 0;
     const std::size_t count = units.size();
     for (std::size_t i = 0; i < count;) {
-        if (out != nullptr && w >= capacity) return w;  // writing stops once the output is full
+        if (out != nullptr && w >= capacity) return w; // writing stops once the output is full
         unsigned u = units[i];
         unsigned cp = u;
         std::size_t used = 1;
@@ -263,9 +287,12 @@ std::int64_t reference_encode(const std::u16string& units, std::string* out, std
             used = 2;
         }
         std::string bytes;
-        if (cp < 0x80) bytes += static_cast<char>(cp);
-        else if (cp < 0x800) { bytes += static_cast<char>(0xC0 | (cp >> 6)); bytes += static_cast<char>(0x80 | (cp & 0x3F)); }
-        else if (cp < 0x10000) {
+        if (cp < 0x80)
+            bytes += static_cast<char>(cp);
+        else if (cp < 0x800) {
+            bytes += static_cast<char>(0xC0 | (cp >> 6));
+            bytes += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
             bytes += static_cast<char>(0xE0 | (cp >> 12));
             bytes += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
             bytes += static_cast<char>(0x80 | (cp & 0x3F));
@@ -288,8 +315,19 @@ std::int64_t reference_encode(const std::u16string& units, std::string* out, std
 TEST(Utf8Conversion, FastPathsAgreeWithTheByteByByteRulesOnAnyInput) {
     std::mt19937 random(77);
     const unsigned char pieces[][4] = {
-        {0x41}, {0xC3, 0xA9}, {0xE4, 0xB8, 0xAD}, {0xF0, 0x9F, 0x98, 0x80}, {0xC3, 0x41}, {0x80}, {0xF8}, {0xE4, 0xB8},
-        {0xF4, 0x90, 0x80, 0x80}, {0xF0, 0x80, 0x80, 0x80}, {0xED, 0xB0, 0x80}, {0xC0, 0x80}, {0xF7, 0xBF, 0xBF, 0xBF},
+        {0x41},
+        {0xC3, 0xA9},
+        {0xE4, 0xB8, 0xAD},
+        {0xF0, 0x9F, 0x98, 0x80},
+        {0xC3, 0x41},
+        {0x80},
+        {0xF8},
+        {0xE4, 0xB8},
+        {0xF4, 0x90, 0x80, 0x80},
+        {0xF0, 0x80, 0x80, 0x80},
+        {0xED, 0xB0, 0x80},
+        {0xC0, 0x80},
+        {0xF7, 0xBF, 0xBF, 0xBF},
     };
     const int piece_lengths[] = {1, 2, 3, 4, 2, 1, 1, 2, 4, 4, 3, 2, 4};
     for (int round = 0; round < 3000; ++round) {
@@ -302,7 +340,8 @@ TEST(Utf8Conversion, FastPathsAgreeWithTheByteByByteRulesOnAnyInput) {
         }
         if (random() % 2 == 0) bytes += '\0';
         const auto size = static_cast<std::int64_t>(bytes.size());
-        ASSERT_EQ(multibyte_to_utf16(CODEPAGE_UTF8, bytes.data(), size, nullptr, 0), reference_decode(bytes, nullptr, 0));
+        ASSERT_EQ(multibyte_to_utf16(CODEPAGE_UTF8, bytes.data(), size, nullptr, 0),
+                  reference_decode(bytes, nullptr, 0));
         std::int64_t counted = reference_decode(bytes, nullptr, 0);
         for (std::int64_t capacity : {counted, counted / 2 + 1, counted + 3}) {
             std::u16string expected;
@@ -322,13 +361,28 @@ TEST(Utf8Conversion, FastPathsAgreeWithTheByteByByteRulesOnAnyInput) {
         int broken_at = static_cast<int>(random() % 160);
         for (int p = 0; p < length; ++p) {
             switch (p == broken_at ? 5 + random() % 2 : random() % 5) {
-            case 0: units += static_cast<char16_t>(0x20 + random() % 0x5F); break;
-            case 1: units += static_cast<char16_t>(0xA0 + random() % 0x60); break;
-            case 2: units += static_cast<char16_t>(0x4E00 + random() % 0x5200); break;
-            case 3: units += u"\U0001F600"; break;
-            case 4: units += static_cast<char16_t>(0xDC00 + random() % 0x400); break;  // lone low: allowed
-            case 5: units += static_cast<char16_t>(0xD800); units += u'x'; break;      // broken pair
-            default: units += static_cast<char16_t>(0xDBFF); break;                     // high, maybe last
+            case 0:
+                units += static_cast<char16_t>(0x20 + random() % 0x5F);
+                break;
+            case 1:
+                units += static_cast<char16_t>(0xA0 + random() % 0x60);
+                break;
+            case 2:
+                units += static_cast<char16_t>(0x4E00 + random() % 0x5200);
+                break;
+            case 3:
+                units += u"\U0001F600";
+                break;
+            case 4:
+                units += static_cast<char16_t>(0xDC00 + random() % 0x400);
+                break; // lone low: allowed
+            case 5:
+                units += static_cast<char16_t>(0xD800);
+                units += u'x';
+                break; // broken pair
+            default:
+                units += static_cast<char16_t>(0xDBFF);
+                break; // high, maybe last
             }
         }
         const auto count = static_cast<std::int64_t>(units.size());
@@ -356,7 +410,8 @@ TEST(Utf8Conversion, LongRunsOfOneKindAtEveryAlignment) {
     for (const std::u16string& kind : kinds) {
         for (int prefix = 0; prefix < 4; ++prefix) {
             std::u16string units(static_cast<std::size_t>(prefix), u'x');
-            for (int k = 0; k < 40; ++k) units += kind;
+            for (int k = 0; k < 40; ++k)
+                units += kind;
             units += u"\u00FFz";
             std::string expected;
             reference_encode(units, &expected, INT64_MAX);
@@ -374,7 +429,8 @@ TEST(Utf8Conversion, LongRunsOfOneKindAtEveryAlignment) {
     for (const char* sequence : odd_sequences) {
         for (int prefix = 0; prefix < 4; ++prefix) {
             std::string bytes(static_cast<std::size_t>(prefix), 'x');
-            for (int k = 0; k < 20; ++k) bytes += sequence;
+            for (int k = 0; k < 20; ++k)
+                bytes += sequence;
             bytes += "tail";
             std::u16string expected;
             std::int64_t expected_count = reference_decode(bytes, nullptr, 0);
@@ -397,10 +453,10 @@ TEST(StringToUtf8, ValidAndUnconvertibleStrings) {
         {u"", ""},
         {u"push", "push"},
         {u"\u3000\u65E5\u4ED8\u5165\u529B", "\xE3\x80\x80\xE6\x97\xA5\xE4\xBB\x98\xE5\x85\xA5\xE5\x8A\x9B"},
-        {std::u16string{char16_t(0xD800), u'A'}, ""},  // a broken pair at the start: the empty text
+        {std::u16string{char16_t(0xD800), u'A'}, ""}, // a broken pair at the start: the empty text
         // The toolkit gets valid UTF-8 only: a lone low surrogate shows as U+FFFD.
         {std::u16string{char16_t(0xDC00)}, "\xED\xB0\x80", "\xEF\xBF\xBD"},
-        {std::u16string{u'a', u'b', char16_t(0xD800)}, "ab"},  // counting stops at the lone high surrogate
+        {std::u16string{u'a', u'b', char16_t(0xD800)}, "ab"}, // counting stops at the lone high surrogate
     };
     for (const Case& c : cases) {
         gchar* gtk_text = string_to_utf8_gtk(c.units.c_str());
@@ -444,15 +500,20 @@ TEST(StringFromUtf8, InvalidTextStillEndsTerminatedInsideTheRoom) {
         const char* text;
         std::u16string expected;
     } cases[] = {
-        {"abc\xF0\x9F", u"abc"},            // cut-off sequence: the counted prefix survives
-        {"\x80" "abc", u""},                // a stray continuation byte: nothing survives
-        {"ab\xC3\x41" "cd", u"ab\x0003" "cd"},  // broken continuation consumes the 41
+        {"abc\xF0\x9F", u"abc"}, // cut-off sequence: the counted prefix survives
+        {"\x80"
+         "abc",
+         u""}, // a stray continuation byte: nothing survives
+        {"ab\xC3\x41"
+         "cd",
+         u"ab\x0003"
+         "cd"}, // broken continuation consumes the 41
         {"x\xF4\x90\x80\x80", u"x"},
     };
     for (const Case& c : cases) {
         workspace_ensure();
         std::int64_t at = workspace_position();
-        workspace_push_string(u"ZZZZZZZZZZZZZZZZ");  // stale text the result must not run into
+        workspace_push_string(u"ZZZZZZZZZZZZZZZZ"); // stale text the result must not run into
         workspace_set_position(at);
         string_from_utf8(c.text, at);
         EXPECT_EQ(std::u16string(workspace_string_at(at)), c.expected) << c.text;
@@ -486,13 +547,14 @@ TEST(Latin9, ConvertsBothWaysAndFallsBackToACopy) {
     EXPECT_STREQ(euro, "\xE2\x82\xAC 5");
     gchar* back = utf8_to_latin9(euro);
     EXPECT_STREQ(back, "\xA4 5");
-    gchar* unconvertible = utf8_to_latin9("\xE4\xB8\xAD");  // U+4E2D has no ISO-8859-15 byte
+    gchar* unconvertible = utf8_to_latin9("\xE4\xB8\xAD"); // U+4E2D has no ISO-8859-15 byte
     EXPECT_STREQ(unconvertible, "\xE4\xB8\xAD");
     gchar* empty = latin9_to_utf8(nullptr);
     EXPECT_STREQ(empty, "");
     gchar* empty_too = utf8_to_latin9(nullptr);
     EXPECT_STREQ(empty_too, "");
-    for (gchar* p : {euro, back, unconvertible, empty, empty_too}) g_free(p);
+    for (gchar* p : {euro, back, unconvertible, empty, empty_too})
+        g_free(p);
 }
 
-}  // namespace
+} // namespace

@@ -16,8 +16,7 @@ std::u16string text_at(std::int64_t offset) {
 }
 
 // Runs body on a new thread, whose workspace starts fresh.
-template <typename Body>
-void on_fresh_thread(Body body) {
+template <typename Body> void on_fresh_thread(Body body) {
     std::thread worker([&] {
         workspace_ensure();
         body();
@@ -35,7 +34,7 @@ TEST(Workspace, FreshWorkspaceGrowsBySlackBeyondNeed) {
         EXPECT_EQ(ws->capacity, 36384);
         EXPECT_EQ(workspace_position(), 20000);
         char* before = workspace_base();
-        ASSERT_NE(workspace_reserve(8000, -1), nullptr);  // needs 36000 < 36380: no growth
+        ASSERT_NE(workspace_reserve(8000, -1), nullptr); // needs 36000 < 36380: no growth
         EXPECT_EQ(ws->capacity, 36384);
         EXPECT_EQ(workspace_base(), before);
         workspace_set_position(0);
@@ -47,10 +46,10 @@ TEST(Workspace, FreshWorkspaceGrowsBySlackBeyondNeed) {
 TEST(Workspace, GrowthThresholdKeepsRoomForATerminator) {
     on_fresh_thread([] {
         StringWorkspace* ws = workspace_current();
-        ASSERT_NE(workspace_reserve(5, -1), nullptr);  // need 10 < 12
+        ASSERT_NE(workspace_reserve(5, -1), nullptr); // need 10 < 12
         EXPECT_EQ(ws->capacity, 16);
         workspace_set_position(0);
-        ASSERT_NE(workspace_reserve(6, -1), nullptr);  // need 12 >= 12: grows
+        ASSERT_NE(workspace_reserve(6, -1), nullptr); // need 12 >= 12: grows
         EXPECT_EQ(ws->capacity, 12 + 16384);
     });
 }
@@ -106,7 +105,7 @@ TEST(Workspace, PushingAStringThatLiesInTheMovingBufferCopiesIt) {
     on_fresh_thread([] {
         WideChar* first = workspace_push_string(u"abcd");
         ASSERT_NE(first, nullptr);
-        ASSERT_NE(workspace_push_string(first), nullptr);  // needs 16 bytes: the buffer grows
+        ASSERT_NE(workspace_push_string(first), nullptr); // needs 16 bytes: the buffer grows
         EXPECT_NE(workspace_current()->capacity, 16);
         EXPECT_EQ(text_at(0), u"abcdabcd");
     });
@@ -137,7 +136,7 @@ TEST(Workspace, TruncateAndSeek) {
     EXPECT_EQ(workspace_position(), start + 4);
     EXPECT_EQ(workspace_seek(start), workspace_string_at(start));
     EXPECT_EQ(workspace_position(), start);
-    workspace_truncate(-2);  // ignored
+    workspace_truncate(-2); // ignored
     EXPECT_EQ(workspace_position(), start);
     workspace_drop(1000000);
     EXPECT_EQ(workspace_position(), 0) << "never below the buffer";
@@ -264,7 +263,7 @@ TEST(StringVariable, AssignFromWorkspaceTakesTheExpressionAndRestoresPosition) {
 TEST(StringVariable, InitCopyMakesANewBufferAndLeavesNullAlone) {
     WideChar* original = nullptr;
     string_assign(&original, u"shared");
-    WideChar* copy = original;  // as in a record copied bytewise
+    WideChar* copy = original; // as in a record copied bytewise
     string_init_copy(&copy, original);
     EXPECT_NE(copy, original);
     EXPECT_EQ(std::u16string(copy), u"shared");
@@ -293,4 +292,4 @@ TEST(StringVariable, LengthAndCopy) {
     EXPECT_EQ(buffer[4], u'x');
 }
 
-}  // namespace
+} // namespace

@@ -1,7 +1,7 @@
 // Dates: construction range, calendar checks, arithmetic with clamping and
 // without wraps, fields, masks and the current-time source.
-#include "runtime/date/date.h"
 #include "runtime/core/wide_string.h"
+#include "runtime/date/date.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +14,13 @@
 namespace {
 
 class DateTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { workspace_ensure(); }
 };
 
 // date_format through the workspace, as the application calls it; checks that
 // the position is left at the result's terminator.
-std::u16string formatted(const WideChar* mask, DateValue date)
-{
+std::u16string formatted(const WideChar* mask, DateValue date) {
     const std::int64_t start = workspace_position();
     WideChar* result = date_format(mask, date, start);
     EXPECT_NE(result, nullptr);
@@ -34,8 +33,7 @@ std::u16string formatted(const WideChar* mask, DateValue date)
 
 // date_format_into with a buffer of exactly the mask's length plus one, followed
 // by guard units that must stay untouched.
-std::u16string formatted_into(const std::u16string& mask, DateValue date)
-{
+std::u16string formatted_into(const std::u16string& mask, DateValue date) {
     std::vector<WideChar> buffer(mask.size() + 1 + 8, u'#');
     date_format_into(mask.c_str(), date, buffer.data());
     for (std::size_t i = mask.size() + 1; i < buffer.size(); ++i) {
@@ -48,24 +46,20 @@ struct Fields {
     std::int32_t year, month, day, hour, minute, second;
 };
 
-Fields fields_of(DateValue d)
-{
+Fields fields_of(DateValue d) {
     return {date_year(d), date_month(d), date_day(d), date_hour(d), date_minute(d), date_second(d)};
 }
 
-bool operator==(const Fields& a, const Fields& b)
-{
+bool operator==(const Fields& a, const Fields& b) {
     return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour && a.minute == b.minute &&
            a.second == b.second;
 }
 
-std::ostream& operator<<(std::ostream& out, const Fields& f)
-{
+std::ostream& operator<<(std::ostream& out, const Fields& f) {
     return out << f.year << '-' << f.month << '-' << f.day << ' ' << f.hour << ':' << f.minute << ':' << f.second;
 }
 
-TEST_F(DateTest, MakeAcceptsExactlyTheThirtyOneBitRange)
-{
+TEST_F(DateTest, MakeAcceptsExactlyTheThirtyOneBitRange) {
     const struct {
         Fields in;
         DateValue expected;
@@ -92,19 +86,18 @@ TEST_F(DateTest, MakeAcceptsExactlyTheThirtyOneBitRange)
     }
 }
 
-TEST_F(DateTest, MakeRejectsDaysAndFieldsThatDoNotExist)
-{
+TEST_F(DateTest, MakeRejectsDaysAndFieldsThatDoNotExist) {
     const struct {
         Fields in;
         bool valid;
     } cases[] = {
-        {{2000, 2, 29, 0, 0, 0}, true},  {{2024, 2, 29, 0, 0, 0}, true},  {{2023, 2, 29, 0, 0, 0}, false},
-        {{2024, 2, 30, 0, 0, 0}, false}, {{2024, 4, 31, 0, 0, 0}, false}, {{2024, 6, 31, 0, 0, 0}, false},
-        {{2024, 9, 31, 0, 0, 0}, false}, {{2024, 11, 31, 0, 0, 0}, false}, {{2024, 12, 31, 0, 0, 0}, true},
-        {{2024, 13, 1, 0, 0, 0}, false}, {{2024, 0, 1, 0, 0, 0}, false},  {{2024, 1, 0, 0, 0, 0}, false},
-        {{2024, 1, 32, 0, 0, 0}, false}, {{2024, 1, 1, 0, 0, 60}, false}, {{2024, 1, 1, 0, 60, 0}, false},
-        {{2024, 1, 1, 24, 0, 0}, false}, {{2024, 1, 1, -1, 0, 0}, false}, {{2024, 1, 1, 0, -1, 0}, false},
-        {{2024, 1, 1, 0, 0, -1}, false}, {{2024, -1, 1, 0, 0, 0}, false}, {{2024, 1, -5, 0, 0, 0}, false},
+        {{2000, 2, 29, 0, 0, 0}, true},    {{2024, 2, 29, 0, 0, 0}, true},   {{2023, 2, 29, 0, 0, 0}, false},
+        {{2024, 2, 30, 0, 0, 0}, false},   {{2024, 4, 31, 0, 0, 0}, false},  {{2024, 6, 31, 0, 0, 0}, false},
+        {{2024, 9, 31, 0, 0, 0}, false},   {{2024, 11, 31, 0, 0, 0}, false}, {{2024, 12, 31, 0, 0, 0}, true},
+        {{2024, 13, 1, 0, 0, 0}, false},   {{2024, 0, 1, 0, 0, 0}, false},   {{2024, 1, 0, 0, 0, 0}, false},
+        {{2024, 1, 32, 0, 0, 0}, false},   {{2024, 1, 1, 0, 0, 60}, false},  {{2024, 1, 1, 0, 60, 0}, false},
+        {{2024, 1, 1, 24, 0, 0}, false},   {{2024, 1, 1, -1, 0, 0}, false},  {{2024, 1, 1, 0, -1, 0}, false},
+        {{2024, 1, 1, 0, 0, -1}, false},   {{2024, -1, 1, 0, 0, 0}, false},  {{2024, 1, -5, 0, 0, 0}, false},
         {{1972, 2, 29, 23, 59, 59}, true},
     };
     for (const auto& c : cases) {
@@ -117,8 +110,7 @@ TEST_F(DateTest, MakeRejectsDaysAndFieldsThatDoNotExist)
     }
 }
 
-TEST_F(DateTest, FieldsAreTheSameInEveryTimeZone)
-{
+TEST_F(DateTest, FieldsAreTheSameInEveryTimeZone) {
     const char* saved = std::getenv("TZ");
     const std::string saved_tz = saved != nullptr ? saved : "";
     const DateValue d = date_make(2024, 3, 5, 10, 20, 30);
@@ -128,21 +120,22 @@ TEST_F(DateTest, FieldsAreTheSameInEveryTimeZone)
         EXPECT_EQ(date_make(2024, 3, 5, 10, 20, 30), d) << zone;
         EXPECT_EQ(fields_of(d), (Fields{2024, 3, 5, 10, 20, 30})) << zone;
     }
-    if (saved != nullptr) setenv("TZ", saved_tz.c_str(), 1);
-    else unsetenv("TZ");
+    if (saved != nullptr)
+        setenv("TZ", saved_tz.c_str(), 1);
+    else
+        unsetenv("TZ");
     tzset();
 }
 
-TEST_F(DateTest, InvalidAndUnrepresentableValuesHaveZeroFields)
-{
+TEST_F(DateTest, InvalidAndUnrepresentableValuesHaveZeroFields) {
     const Fields zero{0, 0, 0, 0, 0, 0};
-    for (DateValue d : {DATE_INVALID, INT64_MAX, INT64_MIN}) EXPECT_EQ(fields_of(d), zero) << d;
+    for (DateValue d : {DATE_INVALID, INT64_MAX, INT64_MIN})
+        EXPECT_EQ(fields_of(d), zero) << d;
     EXPECT_EQ(fields_of(-86400), (Fields{1969, 12, 31, 0, 0, 0}));
     EXPECT_EQ(fields_of(-2), (Fields{1969, 12, 31, 23, 59, 58}));
 }
 
-TEST_F(DateTest, MonthArithmeticClampsTheDayToTheMonthsEnd)
-{
+TEST_F(DateTest, MonthArithmeticClampsTheDayToTheMonthsEnd) {
     const struct {
         Fields from;
         std::uint32_t unit;
@@ -180,8 +173,7 @@ TEST_F(DateTest, MonthArithmeticClampsTheDayToTheMonthsEnd)
     }
 }
 
-TEST_F(DateTest, FixedUnitsAddSecondsAndNeverWrap)
-{
+TEST_F(DateTest, FixedUnitsAddSecondsAndNeverWrap) {
     const DateValue d = date_make(2024, 3, 5, 10, 20, 30);
     const struct {
         DateValue from;
@@ -221,13 +213,11 @@ TEST_F(DateTest, FixedUnitsAddSecondsAndNeverWrap)
         {INT64_MAX, DATE_UNIT_MONTH, 1, DATE_INVALID},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(date_add(c.from, c.unit, c.amount), c.expected)
-            << c.from << " + " << c.amount << " unit " << c.unit;
+        EXPECT_EQ(date_add(c.from, c.unit, c.amount), c.expected) << c.from << " + " << c.amount << " unit " << c.unit;
     }
 }
 
-TEST_F(DateTest, FormatMasks)
-{
+TEST_F(DateTest, FormatMasks) {
     const DateValue d = date_make(2024, 3, 5, 10, 20, 30);
     const DateValue early = date_make(2005, 11, 9, 1, 2, 3);
     const struct {
@@ -267,8 +257,7 @@ TEST_F(DateTest, FormatMasks)
     }
 }
 
-TEST_F(DateTest, FormatShowsResultsPast2038InFull)
-{
+TEST_F(DateTest, FormatShowsResultsPast2038InFull) {
     const DateValue start = date_make(2038, 1, 10, 0, 0, 0);
     const DateValue later = date_add(start, DATE_UNIT_DAY, 30);
     EXPECT_EQ(later, 2146694400 + 30 * std::int64_t{86400});
@@ -278,8 +267,7 @@ TEST_F(DateTest, FormatShowsResultsPast2038InFull)
     EXPECT_EQ(formatted(u"%yyyy/%mm/%dd", date_add(start, DATE_UNIT_DAY, 4294967297)), u"0000/00/00");
 }
 
-TEST_F(DateTest, NullMaskGivesTheEmptyString)
-{
+TEST_F(DateTest, NullMaskGivesTheEmptyString) {
     EXPECT_EQ(formatted(nullptr, 0), u"");
     WideChar out[2] = {u'#', u'#'};
     date_format_into(nullptr, 0, out);
@@ -287,8 +275,7 @@ TEST_F(DateTest, NullMaskGivesTheEmptyString)
     EXPECT_EQ(date_format_into(u"x", 0, nullptr), nullptr);
 }
 
-TEST_F(DateTest, LongMaskGrowsTheReservationAndKeepsEarlierText)
-{
+TEST_F(DateTest, LongMaskGrowsTheReservationAndKeepsEarlierText) {
     std::u16string mask;
     std::u16string expected;
     for (int i = 0; i < 3000; ++i) {
@@ -298,30 +285,29 @@ TEST_F(DateTest, LongMaskGrowsTheReservationAndKeepsEarlierText)
     EXPECT_EQ(formatted(mask.c_str(), date_make(2024, 1, 1, 0, 0, 0)), expected);
 }
 
-TEST_F(DateTest, MaskInsideTheWorkspaceSurvivesItsGrowth)
-{
+TEST_F(DateTest, MaskInsideTheWorkspaceSurvivesItsGrowth) {
     const std::int64_t start = workspace_position();
     std::u16string mask;
-    for (int i = 0; i < 2500; ++i) mask += u"%dd.";
+    for (int i = 0; i < 2500; ++i)
+        mask += u"%dd.";
     workspace_push_string(mask.c_str());
     workspace_step(); // keep the mask's terminator
     const std::int64_t result_at = workspace_position();
     const WideChar* mask_in_workspace = workspace_string_at(start);
     date_format(mask_in_workspace, date_make(2024, 7, 8, 0, 0, 0), result_at);
     std::u16string expected;
-    for (int i = 0; i < 2500; ++i) expected += u"08.";
+    for (int i = 0; i < 2500; ++i)
+        expected += u"08.";
     EXPECT_EQ(std::u16string(workspace_string_at(result_at)), expected);
     workspace_set_position(start);
 }
 
 std::time_t fixed_now = 0;
-std::time_t fixed_clock()
-{
+std::time_t fixed_clock() {
     return fixed_now;
 }
 
-TEST_F(DateTest, NowReadsTheLocalWallClockFromTheTimeSource)
-{
+TEST_F(DateTest, NowReadsTheLocalWallClockFromTheTimeSource) {
     const char* saved = std::getenv("TZ");
     const std::string saved_tz = saved != nullptr ? saved : "";
     date_set_time_source(fixed_clock);
@@ -358,8 +344,10 @@ TEST_F(DateTest, NowReadsTheLocalWallClockFromTheTimeSource)
         EXPECT_GE(now, static_cast<DateValue>(before));
         EXPECT_LE(now, static_cast<DateValue>(after));
     }
-    if (saved != nullptr) setenv("TZ", saved_tz.c_str(), 1);
-    else unsetenv("TZ");
+    if (saved != nullptr)
+        setenv("TZ", saved_tz.c_str(), 1);
+    else
+        unsetenv("TZ");
     tzset();
 }
 

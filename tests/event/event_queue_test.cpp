@@ -24,8 +24,7 @@ std::atomic<int> released_count{0};
 std::mutex released_mutex;
 std::vector<std::int64_t> released_values;
 
-void count_release(std::int64_t data)
-{
+void count_release(std::int64_t data) {
     released_count.fetch_add(1);
     std::lock_guard<std::mutex> lock(released_mutex);
     released_values.push_back(data);
@@ -37,33 +36,30 @@ struct Taken {
     bool operator==(const Taken&) const = default;
 };
 
-std::vector<Taken> take_all()
-{
+std::vector<Taken> take_all() {
     std::vector<Taken> out;
-    while (event_take() != 0) out.push_back({static_cast<std::int32_t>(event_type()), event_gadget(), event_window(), event_subtype()});
+    while (event_take() != 0)
+        out.push_back({static_cast<std::int32_t>(event_type()), event_gadget(), event_window(), event_subtype()});
     return out;
 }
 
 class EventQueueTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         event_queue_init();
         take_all();
         event_take(); // releases the data of the last event taken
         released_count = 0;
         released_values.clear();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         event_queue_fail_records(0);
         take_all();
         event_take();
     }
 };
 
-TEST_F(EventQueueTest, CoalescesOnlyAgainstTheTail)
-{
+TEST_F(EventQueueTest, CoalescesOnlyAgainstTheTail) {
     struct Post {
         std::int32_t type;
         std::int64_t object, window, subtype;
@@ -90,14 +86,14 @@ TEST_F(EventQueueTest, CoalescesOnlyAgainstTheTail)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        for (const Post& p : c.posts) event_post_flags(p.type, p.object, p.window, p.subtype, 0, nullptr, p.flags);
+        for (const Post& p : c.posts)
+            event_post_flags(p.type, p.object, p.window, p.subtype, 0, nullptr, p.flags);
         EXPECT_EQ(static_cast<std::size_t>(event_queue_length()), c.queued);
         EXPECT_EQ(take_all().size(), c.queued);
     }
 }
 
-TEST_F(EventQueueTest, SuppressionDropsPostsUnlessForced)
-{
+TEST_F(EventQueueTest, SuppressionDropsPostsUnlessForced) {
     event_suppress_begin();
     event_post(EVENT_GADGET, 1, 1, 768);
     EXPECT_EQ(event_queue_length(), 0);
@@ -113,8 +109,7 @@ TEST_F(EventQueueTest, SuppressionDropsPostsUnlessForced)
     EXPECT_EQ(take_all(), expected);
 }
 
-TEST_F(EventQueueTest, TakeFillsTheCurrentEventAndEmptyTakeKeepsIdentifiers)
-{
+TEST_F(EventQueueTest, TakeFillsTheCurrentEventAndEmptyTakeKeepsIdentifiers) {
     EXPECT_EQ(event_take(), 0);
     EXPECT_EQ(event_subtype(), -1);
     event_post(EVENT_GADGET, 5, 1, 768);
@@ -135,8 +130,7 @@ TEST_F(EventQueueTest, TakeFillsTheCurrentEventAndEmptyTakeKeepsIdentifiers)
     EXPECT_EQ(event_window(), 9); // kept from the previous event
 }
 
-TEST_F(EventQueueTest, PeekLooksAtTheHeadWithoutTaking)
-{
+TEST_F(EventQueueTest, PeekLooksAtTheHeadWithoutTaking) {
     std::int64_t object = 77, window = 77, subtype = 77;
     EXPECT_EQ(event_peek_type(), 0);
     EXPECT_EQ(event_peek(&object, &window, &subtype), 0);
@@ -151,23 +145,23 @@ TEST_F(EventQueueTest, PeekLooksAtTheHeadWithoutTaking)
     EXPECT_EQ(event_queue_length(), 2);
 }
 
-TEST_F(EventQueueTest, PurgeKeepsOrderAndTail)
-{
+TEST_F(EventQueueTest, PurgeKeepsOrderAndTail) {
     struct Case {
         const char* name;
         std::vector<std::int64_t> windows; // posted in order (object = position)
         std::int64_t purged;
     };
     const Case cases[] = {
-        {"1,2,1", {1, 2, 1}, 1}, {"2,1", {2, 1}, 1}, {"1,1", {1, 1}, 1},
-        {"2,3,1,2,1,3", {2, 3, 1, 2, 1, 3}, 1}, {"none of it", {2, 3}, 1},
+        {"1,2,1", {1, 2, 1}, 1},   {"2,1", {2, 1}, 1}, {"1,1", {1, 1}, 1}, {"2,3,1,2,1,3", {2, 3, 1, 2, 1, 3}, 1},
+        {"none of it", {2, 3}, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<Taken> expected;
         for (std::size_t i = 0; i < c.windows.size(); ++i) {
             event_post(EVENT_GADGET, static_cast<std::int64_t>(i), c.windows[i], 0);
-            if (c.windows[i] != c.purged) expected.push_back({EVENT_GADGET, static_cast<std::int64_t>(i), c.windows[i], 0});
+            if (c.windows[i] != c.purged)
+                expected.push_back({EVENT_GADGET, static_cast<std::int64_t>(i), c.windows[i], 0});
         }
         event_purge_window(c.purged);
         EXPECT_EQ(event_queue_length(), static_cast<std::int64_t>(expected.size()));
@@ -178,8 +172,7 @@ TEST_F(EventQueueTest, PurgeKeepsOrderAndTail)
     }
 }
 
-TEST_F(EventQueueTest, DataIsReleasedAtTheNextTake)
-{
+TEST_F(EventQueueTest, DataIsReleasedAtTheNextTake) {
     event_post_data(EVENT_GADGET, 1, 1, 0, 1001, count_release);
     event_post_data(EVENT_GADGET, 2, 1, 0, 1002, count_release);
     event_post_data(EVENT_GADGET, 3, 1, 0, 1003, nullptr); // no procedure: nothing to release
@@ -195,8 +188,7 @@ TEST_F(EventQueueTest, DataIsReleasedAtTheNextTake)
     EXPECT_EQ(released_count, 2);
 }
 
-TEST_F(EventQueueTest, DataOfAPostThatKeepsNoRecordIsReleasedAtOnce)
-{
+TEST_F(EventQueueTest, DataOfAPostThatKeepsNoRecordIsReleasedAtOnce) {
     // Coalesced into the tail: the tail keeps its own data.
     event_post_data(EVENT_GADGET, 1, 1, 0, 11, count_release);
     event_post_data(EVENT_GADGET, 1, 1, 0, 12, count_release);
@@ -229,16 +221,14 @@ TEST_F(EventQueueTest, DataOfAPostThatKeepsNoRecordIsReleasedAtOnce)
 namespace {
 
 // Release procedure that posts: the event for window 3 that replaces the data.
-void release_by_posting(std::int64_t data)
-{
+void release_by_posting(std::int64_t data) {
     count_release(data);
     event_post(EVENT_GADGET, data, 3, 0);
 }
 
 } // namespace
 
-TEST_F(EventQueueTest, PurgeReleaseThatPostsKeepsTheNewEvent)
-{
+TEST_F(EventQueueTest, PurgeReleaseThatPostsKeepsTheNewEvent) {
     // The purged records are the queue's head and its tail; the tail's
     // release posts.
     event_post_data(EVENT_GADGET, 2, 2, 0, 20, count_release);
@@ -251,8 +241,7 @@ TEST_F(EventQueueTest, PurgeReleaseThatPostsKeepsTheNewEvent)
 
 // Suppression and purges from one thread while others post: every post is
 // either queued, suppressed or purged, and ThreadSanitizer sees no race.
-TEST_F(EventQueueTest, SuppressionAndPurgeWhileOtherThreadsPost)
-{
+TEST_F(EventQueueTest, SuppressionAndPurgeWhileOtherThreadsPost) {
     std::atomic<bool> stop{false};
     std::atomic<int> posted{0};
     std::vector<std::thread> posters;
@@ -269,12 +258,15 @@ TEST_F(EventQueueTest, SuppressionAndPurgeWhileOtherThreadsPost)
         event_suppress_end();
         if (round % 16 == 0) event_purge_window(10);
         // A bounded take: the posters may keep the queue from ever emptying.
-        for (int taken = 0; taken < 64 && event_take() != 0;) ++taken;
+        for (int taken = 0; taken < 64 && event_take() != 0;)
+            ++taken;
     }
     // Let each poster get past its start before stopping.
-    for (int spins = 0; posted.load() < 100 && spins < 1000000; ++spins) std::this_thread::yield();
+    for (int spins = 0; posted.load() < 100 && spins < 1000000; ++spins)
+        std::this_thread::yield();
     stop.store(true);
-    for (std::thread& poster : posters) poster.join();
+    for (std::thread& poster : posters)
+        poster.join();
     ASSERT_GE(posted.load(), 100) << "the poster threads never posted";
     take_all();
     event_take();
@@ -284,8 +276,7 @@ TEST_F(EventQueueTest, SuppressionAndPurgeWhileOtherThreadsPost)
     EXPECT_EQ(event_queue_length(), 1);
 }
 
-TEST_F(EventQueueTest, SteadyPostAndTakeNeedNoNewMemory)
-{
+TEST_F(EventQueueTest, SteadyPostAndTakeNeedNoNewMemory) {
     event_post(EVENT_GADGET, 0, 1, 0); // warm-up
     take_all();
     const std::int64_t capacity = event_queue_pool_capacity();
@@ -305,19 +296,19 @@ TEST_F(EventQueueTest, SteadyPostAndTakeNeedNoNewMemory)
     EXPECT_EQ(released_count, 33334);
 }
 
-TEST_F(EventQueueTest, PoolGrowsForALongQueueAndKeepsFirstChunk)
-{
-    for (int i = 0; i < 1000; ++i) event_post(EVENT_GADGET, i, 1, 0);
+TEST_F(EventQueueTest, PoolGrowsForALongQueueAndKeepsFirstChunk) {
+    for (int i = 0; i < 1000; ++i)
+        event_post(EVENT_GADGET, i, 1, 0);
     EXPECT_GE(event_queue_pool_capacity(), 1001);
     std::vector<Taken> taken = take_all();
     ASSERT_EQ(taken.size(), 1000u);
-    for (int i = 0; i < 1000; ++i) EXPECT_EQ(taken[i].object, i);
+    for (int i = 0; i < 1000; ++i)
+        EXPECT_EQ(taken[i].object, i);
     // Emptied chunks went back; the chunk of the record kept since start-up stays.
     EXPECT_EQ(event_queue_pool_capacity(), 16);
 }
 
-TEST_F(EventQueueTest, FourThreadsPostWhileTheLoopTakes)
-{
+TEST_F(EventQueueTest, FourThreadsPostWhileTheLoopTakes) {
     constexpr int threads = 4;
     constexpr int per_thread = 20000;
     std::atomic<int> started{0};
@@ -341,8 +332,8 @@ TEST_F(EventQueueTest, FourThreadsPostWhileTheLoopTakes)
     while (total < threads * per_thread) {
         if (event_take() == 0) {
             if (std::chrono::steady_clock::now() > deadline) {
-                ADD_FAILURE() << "waited 120 s in vain for all " << threads * per_thread
-                              << " posted events; took " << total;
+                ADD_FAILURE() << "waited 120 s in vain for all " << threads * per_thread << " posted events; took "
+                              << total;
                 break;
             }
             std::this_thread::yield();
@@ -359,18 +350,19 @@ TEST_F(EventQueueTest, FourThreadsPostWhileTheLoopTakes)
         ++seen[id];
         ++total;
     }
-    for (std::thread& poster : posters) poster.join();
+    for (std::thread& poster : posters)
+        poster.join();
     event_take();
     EXPECT_TRUE(in_order); // each thread's events come out in its order
     int missing_or_twice = 0;
-    for (int count : seen) missing_or_twice += count != 1;
+    for (int count : seen)
+        missing_or_twice += count != 1;
     EXPECT_EQ(missing_or_twice, 0);
     EXPECT_EQ(released_count, threads * per_thread);
     EXPECT_EQ(event_queue_length(), 0);
 }
 
-TEST_F(EventQueueTest, KeyFormatIsTypeWindowObjectSubtype)
-{
+TEST_F(EventQueueTest, KeyFormatIsTypeWindowObjectSubtype) {
     struct Case {
         std::int32_t type;
         std::int64_t window, object, subtype;
@@ -405,33 +397,42 @@ struct Seen {
     std::int64_t type, object, window, subtype, data;
 };
 Seen seen_a{}, seen_b{}, seen_c{}, seen_d{}, seen_e{}, seen_never{};
-void record(Seen& s)
-{
+void record(Seen& s) {
     s = {s.calls + 1, event_type(), event_gadget(), event_window(), event_subtype(), event_data()};
 }
-void handler_a() { record(seen_a); }
-void handler_b() { record(seen_b); }
-void handler_c() { record(seen_c); }
-void handler_d() { record(seen_d); }
-void handler_e() { record(seen_e); }
-void handler_never() { record(seen_never); }
+void handler_a() {
+    record(seen_a);
+}
+void handler_b() {
+    record(seen_b);
+}
+void handler_c() {
+    record(seen_c);
+}
+void handler_d() {
+    record(seen_d);
+}
+void handler_e() {
+    record(seen_e);
+}
+void handler_never() {
+    record(seen_never);
+}
 
 class EventBindingTest : public EventQueueTest {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         EventQueueTest::SetUp();
         seen_a = seen_b = seen_c = seen_d = seen_e = seen_never = Seen{};
     }
-    void TearDown() override
-    {
-        for (std::int64_t w : {-1, 1, 2, 3, 41, 42}) event_unbind_window(w);
+    void TearDown() override {
+        for (std::int64_t w : {-1, 1, 2, 3, 41, 42})
+            event_unbind_window(w);
         EventQueueTest::TearDown();
     }
 };
 
-TEST_F(EventBindingTest, APostRunsTheFiveLookupsWithItsOwnEventCurrent)
-{
+TEST_F(EventBindingTest, APostRunsTheFiveLookupsWithItsOwnEventCurrent) {
     ASSERT_NE(event_bind(EVENT_GADGET, 41, 5, 768, handler_a), nullptr);
     ASSERT_NE(event_bind(EVENT_GADGET, 41, 5, ANY_ID, handler_b), nullptr);
     ASSERT_NE(event_bind(EVENT_GADGET, 41, ANY_ID, ANY_ID, handler_c), nullptr);
@@ -461,8 +462,7 @@ TEST_F(EventBindingTest, APostRunsTheFiveLookupsWithItsOwnEventCurrent)
     EXPECT_EQ(event_queue_length(), 1);
 }
 
-TEST_F(EventBindingTest, DeferredEventsRunTheirHandlersWhenTaken)
-{
+TEST_F(EventBindingTest, DeferredEventsRunTheirHandlersWhenTaken) {
     event_bind(EVENT_SIZE, 42, ANY_ID, ANY_ID, handler_a);
     event_post_flags(EVENT_SIZE, 0, 42, 0, 0, nullptr, EVENT_FLAG_DEFERRED);
     EXPECT_EQ(seen_a.calls, 0);
@@ -472,8 +472,7 @@ TEST_F(EventBindingTest, DeferredEventsRunTheirHandlersWhenTaken)
     EXPECT_EQ(event_type(), EVENT_SIZE);
 }
 
-TEST_F(EventBindingTest, InactiveHandlersAreSkippedAndSweptOut)
-{
+TEST_F(EventBindingTest, InactiveHandlersAreSkippedAndSweptOut) {
     HandlerNode* first = event_bind(EVENT_GADGET, 1, 1, 0, handler_a);
     event_bind(EVENT_GADGET, 1, 1, 0, handler_b);
     ASSERT_NE(first, nullptr);
@@ -494,8 +493,7 @@ TEST_F(EventBindingTest, InactiveHandlersAreSkippedAndSweptOut)
     EXPECT_EQ(seen_c.calls, 1);
 }
 
-TEST_F(EventBindingTest, UnbindWindowRemovesOnlyThatWindowsBindings)
-{
+TEST_F(EventBindingTest, UnbindWindowRemovesOnlyThatWindowsBindings) {
     event_bind(EVENT_GADGET, 1, 7, 0, handler_a);
     event_bind(EVENT_CLOSE, 1, 0, 0, handler_b);
     event_bind(EVENT_GADGET, 2, 7, 0, handler_c);
@@ -508,11 +506,15 @@ TEST_F(EventBindingTest, UnbindWindowRemovesOnlyThatWindowsBindings)
     EXPECT_EQ(seen_c.calls, 1);
 }
 
-void handler_posts() { event_post(EVENT_REPAINT, 0, 3, 0); }
-void handler_unbinds() { event_unbind_window(3); ++seen_a.calls; }
+void handler_posts() {
+    event_post(EVENT_REPAINT, 0, 3, 0);
+}
+void handler_unbinds() {
+    event_unbind_window(3);
+    ++seen_a.calls;
+}
 
-TEST_F(EventBindingTest, HandlersMayPostAndUnbindWhileRunning)
-{
+TEST_F(EventBindingTest, HandlersMayPostAndUnbindWhileRunning) {
     event_bind(EVENT_GADGET, 3, 1, 0, handler_posts);
     event_bind(EVENT_GADGET, 3, 1, 0, handler_unbinds);
     event_bind(EVENT_GADGET, 3, 1, 0, handler_b);

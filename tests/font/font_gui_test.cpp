@@ -10,7 +10,7 @@
 namespace {
 
 class Font : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         font_init();
         font_free(-1);
@@ -39,10 +39,8 @@ TEST_F(Font, StyleFlags) {
         PangoWeight weight;
         PangoStyle style;
     } cases[] = {
-        {0, PANGO_WEIGHT_NORMAL, PANGO_STYLE_NORMAL},
-        {FONT_BOLD, PANGO_WEIGHT_BOLD, PANGO_STYLE_NORMAL},
-        {FONT_ITALIC, PANGO_WEIGHT_NORMAL, PANGO_STYLE_ITALIC},
-        {3, PANGO_WEIGHT_BOLD, PANGO_STYLE_ITALIC},
+        {0, PANGO_WEIGHT_NORMAL, PANGO_STYLE_NORMAL},           {FONT_BOLD, PANGO_WEIGHT_BOLD, PANGO_STYLE_NORMAL},
+        {FONT_ITALIC, PANGO_WEIGHT_NORMAL, PANGO_STYLE_ITALIC}, {3, PANGO_WEIGHT_BOLD, PANGO_STYLE_ITALIC},
         {4, PANGO_WEIGHT_NORMAL, PANGO_STYLE_NORMAL}, // other bits are ignored
     };
     for (const Case& c : cases) {
@@ -93,14 +91,15 @@ TEST_F(Font, FreeingUnknownNumbersDoesNothingAndMinusOneFreesAll) {
     font_load(0, u"Sans", 10);
     font_load(5, u"Sans", 8);
     ObjectId automatic = font_load(AUTO_NUMBER, u"Sans", 7);
-    font_free(3);      // never loaded
-    font_free(99999);  // beyond the table
+    font_free(3);     // never loaded
+    font_free(99999); // beyond the table
     font_free(12345678);
     EXPECT_NE(font_handle(0), nullptr);
     EXPECT_NE(font_handle(5), nullptr);
     EXPECT_NE(font_handle(automatic), nullptr);
     font_free(-1);
-    for (ObjectId n : {ObjectId{0}, ObjectId{5}, automatic}) EXPECT_EQ(font_handle(n), nullptr);
+    for (ObjectId n : {ObjectId{0}, ObjectId{5}, automatic})
+        EXPECT_EQ(font_handle(n), nullptr);
 }
 
 TEST_F(Font, HandleOfMissingFontsIsNull) {

@@ -10,11 +10,11 @@
 #include "runtime/date/date.h"
 #include "runtime/gadget/gadget.h"
 #include "runtime/gadget/gadget_kinds.h"
-#include "runtime/window/window.h"
 #include "runtime/gadget/image_gadget.h"
+#include "runtime/window/window.h"
 
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <cstdlib>
 #include <string>
@@ -44,7 +44,8 @@ TEST(AllGadgetKinds, OneOfEachKindIsOnScreen) {
     gadget_set_color(text, COLOR_BACK, rgb(255, 240, 200));
     placed.push_back({"text", text});
 
-    ObjectId framed = gadget_text_create(AUTO_NUMBER, 20, 55, 160, 25, u"framed, centred", TEXT_ALIGN_CENTRE | TEXT_FRAMED);
+    ObjectId framed =
+        gadget_text_create(AUTO_NUMBER, 20, 55, 160, 25, u"framed, centred", TEXT_ALIGN_CENTRE | TEXT_FRAMED);
     placed.push_back({"framed text", framed});
 
     ObjectId button = gadget_button_create(AUTO_NUMBER, 20, 95, 100, 40, u"push", 8);

@@ -10,15 +10,15 @@
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/window/window.h"
 
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 using namespace tda_test;
 
 namespace {
 
 class ButtonGadget : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         window_ = kinds_window_open(400, 200);
         discard_events();
@@ -72,7 +72,7 @@ TEST_F(ButtonGadget, ClickWhileCloseRequestHeadsQueuePostsNothing) {
     EXPECT_EQ(events[0].type, EVENT_CLOSE);
     EXPECT_EQ(count_events(events, EVENT_GADGET), 0);
 
-    click_widget(main_of(id));  // with the queue empty again, clicks count
+    click_widget(main_of(id)); // with the queue empty again, clicks count
     EXPECT_EQ(count_events(drain_gadget_events(), EVENT_GADGET, SUBTYPE_LEFT_CLICK), 1);
 }
 
@@ -95,7 +95,7 @@ TEST_F(ButtonGadget, ToggleStateAlternatesAndEveryClickPosts) {
     }
     gadget_set_state(toggle, 0);
     EXPECT_EQ(gadget_get_state(toggle), 0);
-    EXPECT_TRUE(drain_gadget_events().empty());  // the program's own change posts nothing
+    EXPECT_TRUE(drain_gadget_events().empty()); // the program's own change posts nothing
 }
 
 TEST_F(ButtonGadget, TextReadsBackExactlyAsSet) {
@@ -119,8 +119,8 @@ TEST_F(ButtonGadget, FlagsSetCaptionAlignmentWrapAndKind) {
         bool toggle;
     };
     const Case cases[] = {
-        {0, 0.5f, false, false},  {1, 1.0f, false, false}, {2, 0.0f, false, false}, {3, 1.0f, false, false},
-        {4, 0.5f, false, true},   {8, 0.5f, false, false}, {16, 0.5f, true, false}, {16 + 2, 0.0f, true, false},
+        {0, 0.5f, false, false}, {1, 1.0f, false, false}, {2, 0.0f, false, false}, {3, 1.0f, false, false},
+        {4, 0.5f, false, true},  {8, 0.5f, false, false}, {16, 0.5f, true, false}, {16 + 2, 0.0f, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.flags);

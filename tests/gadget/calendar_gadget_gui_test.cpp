@@ -13,8 +13,8 @@
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/window/window.h"
 
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <clocale>
 #include <ctime>
@@ -25,7 +25,7 @@ using namespace tda_test;
 namespace {
 
 class CalendarGadget : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         window_ = kinds_window_open(400, 300);
         discard_events();
@@ -151,12 +151,11 @@ TEST_F(CalendarGadget, ClickWhileCloseRequestHeadsQueuePostsNothing) {
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events[0].type, EVENT_CLOSE);
     EXPECT_EQ(count_events(events, EVENT_GADGET), 0);
-    EXPECT_NE(shown(id).day, 1u);  // the day was still selected
+    EXPECT_NE(shown(id).day, 1u); // the day was still selected
 }
 
 TEST_F(CalendarGadget, DayNotesMarkTheirDaysAndShowAsTooltips) {
-    ObjectId id =
-        gadget_calendar_create(AUTO_NUMBER, 10, 10, 280, 220, date_make(2027, 3, 20, 0, 0, 0));
+    ObjectId id = gadget_calendar_create(AUTO_NUMBER, 10, 10, 280, 220, date_make(2027, 3, 20, 0, 0, 0));
     GtkCalendar* calendar = GTK_CALENDAR(main_of(id));
     // Every day of March 2027 but the 20th has a note, with characters that are markup.
     calendar_set_day_notes(id, [](int year, int month, int day) -> const char* {
@@ -164,8 +163,7 @@ TEST_F(CalendarGadget, DayNotesMarkTheirDaysAndShowAsTooltips) {
         g_snprintf(note, sizeof note, "day %d <&>", day);
         return year == 2027 && month == 3 && day != 20 ? note : nullptr;
     });
-    EXPECT_TRUE(gtk_calendar_get_day_is_marked(calendar, 21) &&
-                !gtk_calendar_get_day_is_marked(calendar, 20));
+    EXPECT_TRUE(gtk_calendar_get_day_is_marked(calendar, 21) && !gtk_calendar_get_day_is_marked(calendar, 20));
     settle();
     click_middle_day(id); // a day with a note; the pointer rests on it
     std::string tip;      // the text of the tooltip, which names its window

@@ -107,8 +107,7 @@ TEST_F(ComboGadget, NonEditableComboClearsTheSelectionForAnUnknownText) {
 }
 
 TEST_F(ComboGadget, TypingIntoAnUpperCaseComboShowsUpperCase) {
-    ObjectId id =
-        gadget_combo_create(AUTO_NUMBER, 20, 20, 150, 30, COMBO_EDITABLE | COMBO_UPPER_CASE);
+    ObjectId id = gadget_combo_create(AUTO_NUMBER, 20, 20, 150, 30, COMBO_EDITABLE | COMBO_UPPER_CASE);
     gadget_add_item(id, -1, u"abc");
     EXPECT_EQ(gadget_item_text_of(id, 0), u"ABC");
     settle();
@@ -132,12 +131,10 @@ TEST_F(ComboGadget, CaseFiltersConvertProgramAndTypedTexts) {
     const std::string typed(FIELD_MAX_CHARS + 6, 'a'), shown(FIELD_MAX_CHARS, 'A');
     const Case cases[] = {
         {COMBO_EDITABLE | COMBO_LOWER_CASE, "Hello World", u"MiXeD 1", "hello world", u"mixed 1"},
-        {COMBO_EDITABLE | COMBO_UPPER_CASE, typed.c_str(), u"x", shown.c_str(),
-         u"X"}, // up to the limit
+        {COMBO_EDITABLE | COMBO_UPPER_CASE, typed.c_str(), u"x", shown.c_str(), u"X"}, // up to the limit
         {COMBO_EDITABLE | COMBO_UPPER_CASE, "Hello World", u"MiXeD 1", "HELLO WORLD", u"MIXED 1"},
         // With both, typed text ends in upper case, program text in lower case.
-        {COMBO_EDITABLE | COMBO_LOWER_CASE | COMBO_UPPER_CASE, "Hello", u"MiXeD", "HELLO",
-         u"mixed"},
+        {COMBO_EDITABLE | COMBO_LOWER_CASE | COMBO_UPPER_CASE, "Hello", u"MiXeD", "HELLO", u"mixed"},
         {COMBO_EDITABLE, "Hello", u"MiXeD ä", "Hello", u"MiXeD ä"},
         {COMBO_EDITABLE | COMBO_UPPER_CASE, "x", u"äöü straße", "X", u"äöü STRAßE"},
     };
@@ -238,8 +235,7 @@ TEST_F(ComboGadget, ListWhoseGrabFailsSwallowsNoInput) {
               GDK_GRAB_SUCCESS);
     glib_complaints_reset();
     gtk_combo_box_popup(GTK_COMBO_BOX(main_of(id)));
-    EXPECT_EQ(glib_complaints(), 1)
-        << "no grab for the shut list (the toolkit's critical is the marker)";
+    EXPECT_EQ(glib_complaints(), 1) << "no grab for the shut list (the toolkit's critical is the marker)";
     gtk_widget_destroy(holder); // and with it the grab
     gdk_display_flush(other);
     click_widget(GTK_WIDGET(entry_of(id)));
@@ -331,8 +327,7 @@ TEST_F(ComboGadget, FontGoesToComboRendererAndEntry) {
     EXPECT_TRUE(same_font(gadget_get_font(id), font));
     EXPECT_TRUE(same_font(g_object_get_data(G_OBJECT(entry_of(id)), "tda_gadget_font"), font));
     PangoFontDescription* cell_font = nullptr;
-    g_object_get(G_OBJECT(reinterpret_cast<GtkCellRenderer*>(g->data4)), "font-desc", &cell_font,
-                 nullptr);
+    g_object_get(G_OBJECT(reinterpret_cast<GtkCellRenderer*>(g->data4)), "font-desc", &cell_font, nullptr);
     ASSERT_NE(cell_font, nullptr);
     EXPECT_TRUE(pango_font_description_equal(cell_font, font));
     pango_font_description_free(cell_font);

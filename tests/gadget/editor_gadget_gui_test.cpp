@@ -238,8 +238,7 @@ TEST_F(EditorGadget, SingleLineReadOnlyAndFocusRingCalls) {
 }
 
 TEST_F(EditorGadget, WordWrapDecidesBetweenWrappingAndScrolling) {
-    const char16_t* long_line =
-        u"many words that go on and on well beyond the width of this little editor";
+    const char16_t* long_line = u"many words that go on and on well beyond the width of this little editor";
     ObjectId plain = gadget_editor_create(AUTO_NUMBER, 10, 10, 150, 80);
     ObjectId wrapped = gadget_editor_create(AUTO_NUMBER, 10, 100, 150, 80, EDITOR_WORD_WRAP);
     gadget_set_text(plain, long_line);
@@ -299,10 +298,9 @@ TEST_F(EditorGadget, SingleLineTakesOneLineOfAtMostTheLimit) {
     g->ops->set_attribute(g, EDITOR_SINGLE_LINE, 1);
     EXPECT_EQ(gadget_text_of(id), u"a"); // the present text is cut as well
     const std::u16string x(FIELD_MAX_CHARS - 2, u'x');
-    const char16_t* cases[][2] = {
-        {u"1\n2", u"1"},     {u"1\r2", u"1"},     {u"1\v2", u"1"},
-        {u"1\f2", u"1"},     {u"1\u00852", u"1"}, {u"1\u20282", u"1"},
-        {u"1\u20292", u"1"}, {u"123", u"12"},     {u"1\u0301\u0301", u"1\u0301"}};
+    const char16_t* cases[][2] = {{u"1\n2", u"1"},     {u"1\r2", u"1"},     {u"1\v2", u"1"},
+                                  {u"1\f2", u"1"},     {u"1\u00852", u"1"}, {u"1\u20282", u"1"},
+                                  {u"1\u20292", u"1"}, {u"123", u"12"},     {u"1\u0301\u0301", u"1\u0301"}};
     for (auto [put, kept] : cases) {
         gadget_set_text(id, (x + put).c_str());
         EXPECT_EQ(gadget_text_of(id), x + kept);

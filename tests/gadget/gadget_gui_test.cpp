@@ -57,20 +57,30 @@ std::int64_t probe_add_item(GadgetRecord* g, std::int64_t, const char* utf8, Gdk
     return 5;
 }
 
-std::int64_t probe_get_state(GadgetRecord* g) { return g->data3; }
+std::int64_t probe_get_state(GadgetRecord* g) {
+    return g->data3;
+}
 void probe_set_state(GadgetRecord* g, std::int64_t state) {
     g->data3 = static_cast<std::intptr_t>(state);
     gadget_post_event(g->main, 0, SUBTYPE_CHANGE);
 }
-void probe_set_font(GadgetRecord* g, PangoFontDescription* font) { gadget_widget_set_font(g->main, font); }
-PangoFontDescription* probe_get_font(GadgetRecord* g) { return gadget_widget_get_font(g->main); }
+void probe_set_font(GadgetRecord* g, PangoFontDescription* font) {
+    gadget_widget_set_font(g->main, font);
+}
+PangoFontDescription* probe_get_font(GadgetRecord* g) {
+    return gadget_widget_get_font(g->main);
+}
 void probe_set_color(GadgetRecord* g, std::int32_t selector, std::int32_t colour) {
     GtkWidget* box = reinterpret_cast<GtkWidget*>(g->data4);
     if (selector == COLOR_BACK) gtk_event_box_set_visible_window(GTK_EVENT_BOX(box), colour != -1);
     gadget_apply_color(g, box, selector, colour);
 }
-std::int64_t probe_get_color(GadgetRecord* g, std::int32_t selector) { return gadget_stored_color(g, selector); }
-void probe_free(GadgetRecord*) { ++probe_frees; }
+std::int64_t probe_get_color(GadgetRecord* g, std::int32_t selector) {
+    return gadget_stored_color(g, selector);
+}
+void probe_free(GadgetRecord*) {
+    ++probe_frees;
+}
 
 const GadgetOps* probe_ops() {
     static const GadgetOps ops = [] {
@@ -92,7 +102,9 @@ const GadgetOps* probe_ops() {
     return &ops;
 }
 
-void probe_resize(GadgetRecord*, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { ++probe_resizes; }
+void probe_resize(GadgetRecord*, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
+    ++probe_resizes;
+}
 
 const GadgetOps* probe_ops_with_resize() {
     static const GadgetOps ops = [] {
@@ -122,14 +134,15 @@ ObjectId probe_create(ObjectId number, int x, int y, int w, int h, const GadgetO
 // ---------------------------------------------------------------------------
 
 class Gadget : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         gui_runtime_start();
         window_free(-1);
         gadget_set_font(-1, nullptr);
         window = window_open(AUTO_NUMBER, 0, 0, 500, 300, u"gadgets", 0);
         ASSERT_NE(window, 0);
-        ASSERT_TRUE(pump_until("the window to be mapped", [&] { return gtk_widget_get_mapped(GTK_WIDGET(window_handle(window))); }));
+        ASSERT_TRUE(pump_until("the window to be mapped",
+                               [&] { return gtk_widget_get_mapped(GTK_WIDGET(window_handle(window))); }));
         settle(100);
         discard_events();
         probe_frees = 0;
@@ -160,18 +173,17 @@ TEST_F(Gadget, SelectedStateInverseColours) {
         int r, g, b;
         double inverse[3];
     } cases[] = {
-        {128, 128, 128, {0.4, 0.4, 0.4}}, // 0.498 lies between 0.4 and 0.6
-        {0, 0, 0, {1.0, 1.0, 1.0}},
-        {0, 0, 128, {1.0, 1.0, 0.4}},     // only blue is replaced
-        {255, 255, 255, {0.0, 0.0, 0.0}},
-        {102, 153, 100, {0.6, 0.4, 0.6078}}, // 0.6 and 0.4 themselves stay
+        {128, 128, 128, {0.4, 0.4, 0.4}},                                      // 0.498 lies between 0.4 and 0.6
+        {0, 0, 0, {1.0, 1.0, 1.0}},       {0, 0, 128, {1.0, 1.0, 0.4}},        // only blue is replaced
+        {255, 255, 255, {0.0, 0.0, 0.0}}, {102, 153, 100, {0.6, 0.4, 0.6078}}, // 0.6 and 0.4 themselves stay
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.r << "," << c.g << "," << c.b);
         GadgetColorPair pair = gadget_color_pair(static_cast<std::int32_t>(rgb(c.r, c.g, c.b)));
         EXPECT_NEAR(pair.normal[0], c.r / 255.0, 1e-9);
         EXPECT_NEAR(pair.normal[2], c.b / 255.0, 1e-9);
-        for (int i = 0; i < 3; ++i) EXPECT_NEAR(pair.inverse[i], c.inverse[i], 1e-3) << i;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(pair.inverse[i], c.inverse[i], 1e-3) << i;
     }
 
     // The same through a gadget: the selected-state background of the

@@ -14,7 +14,7 @@ namespace {
 using namespace tda_test;
 
 class GadgetList : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         gui_runtime_start();
         window_free(-1);

@@ -15,8 +15,8 @@
 #include "runtime/image/image.h"
 #include "runtime/window/window.h"
 
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 using namespace tda_test;
 
@@ -29,19 +29,21 @@ ObjectId load_colour_image(const std::string& name, int w, int h, std::uint32_t 
     s.width = w;
     s.height = h;
     s.bits = 24;
-    s.pixel_data = bmp_pack_rows(w, 24, std::vector<std::vector<std::uint32_t>>(
-                                            std::size_t(h), std::vector<std::uint32_t>(std::size_t(w), colour)));
+    s.pixel_data = bmp_pack_rows(
+        w, 24,
+        std::vector<std::vector<std::uint32_t>>(std::size_t(h), std::vector<std::uint32_t>(std::size_t(w), colour)));
     return image_load(AUTO_NUMBER, u16(write_temp_file(bmp_bytes(s), name)).c_str());
 }
 
 std::vector<std::int64_t> subtypes(const std::vector<TakenEvent>& events) {
     std::vector<std::int64_t> out;
-    for (const TakenEvent& e : events) out.push_back(e.subtype);
+    for (const TakenEvent& e : events)
+        out.push_back(e.subtype);
     return out;
 }
 
 class ImageGadget : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         window_ = kinds_window_open(400, 300);
         image_ = load_colour_image("gadget.bmp", 80, 60, 0x20C040);
@@ -60,7 +62,7 @@ protected:
     GtkWidget* box() { return record_of(gadget_)->outer; }
 
     ObjectId window_ = 0, image_ = 0, gadget_ = 0;
-    int x0_ = 0, y0_ = 0;  // screen position of the gadget
+    int x0_ = 0, y0_ = 0; // screen position of the gadget
 };
 
 } // namespace
@@ -117,7 +119,7 @@ TEST_F(ImageGadget, DoubleClickPostsLeftClickThenDoubleClick) {
 TEST_F(ImageGadget, RightClicksAndDoubleClicks) {
     xtest_click(x0_ + 10, y0_ + 10, 3);
     EXPECT_EQ(subtypes(drain_gadget_events()), (std::vector<std::int64_t>{SUBTYPE_RIGHT_CLICK}));
-    pump(600);  // beyond the double-click time
+    pump(600); // beyond the double-click time
     xtest_double_click(x0_ + 10, y0_ + 10, 3);
     EXPECT_EQ(subtypes(drain_gadget_events()),
               (std::vector<std::int64_t>{SUBTYPE_RIGHT_CLICK, SUBTYPE_RIGHT_DOUBLE_CLICK}));
@@ -133,13 +135,13 @@ TEST_F(ImageGadget, PressInsideReleaseOutsidePostsNoClick) {
     settle(30);
     xtest_button(1, true);
     settle(30);
-    xtest_move(x0_ + 150, y0_ + 50);  // outside, to the right
+    xtest_move(x0_ + 150, y0_ + 50); // outside, to the right
     settle(30);
     xtest_button(1, false);
     settle(50);
     std::vector<TakenEvent> events = drain_gadget_events();
-    for (std::int64_t s : {SUBTYPE_LEFT_CLICK, SUBTYPE_RIGHT_CLICK, SUBTYPE_LEFT_DOUBLE_CLICK,
-                           SUBTYPE_RIGHT_DOUBLE_CLICK})
+    for (std::int64_t s :
+         {SUBTYPE_LEFT_CLICK, SUBTYPE_RIGHT_CLICK, SUBTYPE_LEFT_DOUBLE_CLICK, SUBTYPE_RIGHT_DOUBLE_CLICK})
         EXPECT_EQ(count_events(events, EVENT_GADGET, s), 0);
 }
 

@@ -9,15 +9,15 @@
 #include "runtime/gadget/gadget_kinds.h"
 #include "runtime/window/window.h"
 
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 using namespace tda_test;
 
 namespace {
 
 class TextGadget : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         window_ = kinds_window_open(400, 300);
         discard_events();
@@ -42,7 +42,7 @@ TEST_F(TextGadget, TextReadsBackExactlyAsSetIncludingEmpty) {
     }
     ObjectId empty = gadget_text_create(AUTO_NUMBER, 10, 40, 200, 25, nullptr);
     EXPECT_EQ(gadget_text_of(empty), u"");
-    EXPECT_EQ(gadget_get_state(id), 0);  // the kind has no state
+    EXPECT_EQ(gadget_get_state(id), 0); // the kind has no state
 }
 
 TEST_F(TextGadget, FlagsSetAlignmentAndFrame) {
@@ -134,7 +134,7 @@ TEST_F(TextGadget, FrontColourShowsInTheText) {
     EXPECT_EQ(gadget_get_color(id, COLOR_FRONT), rgb(255, 0, 0));
     EXPECT_TRUE(widget_shows_colour(main_of(id), 255, 0, 0, 0, 40));
 
-    gadget_set_color(id, 3, rgb(0, 0, 255));  // unknown selector: nothing changes
+    gadget_set_color(id, 3, rgb(0, 0, 255)); // unknown selector: nothing changes
     EXPECT_EQ(gadget_get_color(id, 3), COLOR_DEFAULT);
     EXPECT_EQ(gadget_get_color(id, COLOR_FRONT), rgb(255, 0, 0));
     gadget_free(id);

@@ -15,14 +15,17 @@ namespace {
 using Px = std::vector<int>;
 using Rows = std::vector<std::vector<std::uint32_t>>;
 
-Px rgb(std::uint32_t c) { return {int(c >> 16 & 255), int(c >> 8 & 255), int(c & 255)}; }
+Px rgb(std::uint32_t c) {
+    return {int(c >> 16 & 255), int(c >> 8 & 255), int(c & 255)};
+}
 
 const Px FILLED = {FILL, FILL, FILL};
 
 // A grey-ramp palette of n entries, entry i = (i, 255 - i, i * 2 & 255).
 std::vector<std::uint32_t> ramp_palette(int n) {
     std::vector<std::uint32_t> p;
-    for (int i = 0; i < n; ++i) p.push_back(std::uint32_t(i) << 16 | std::uint32_t(255 - i) << 8 | std::uint32_t(i * 2 & 255));
+    for (int i = 0; i < n; ++i)
+        p.push_back(std::uint32_t(i) << 16 | std::uint32_t(255 - i) << 8 | std::uint32_t(i * 2 & 255));
     return p;
 }
 
@@ -51,22 +54,26 @@ TEST(BmpDecoder, TwentyFourBitRowsComeTopFirstInTheirColours) {
     EXPECT_EQ(d.stride, 16);
     EXPECT_EQ(d.decode_result, 1);
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x) EXPECT_EQ(d.pixel(x, y), rgb(rows[2 - y][x])) << x << "," << y;
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(d.pixel(x, y), rgb(rows[2 - y][x])) << x << "," << y;
     EXPECT_TRUE(d.outside_untouched());
 
     DirectDecode up = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(plain(5, 3, 24, rows)), IMAGE_DECODE_BOTTOM_UP);
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x) EXPECT_EQ(up.pixel(x, y), rgb(rows[y][x]));
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(up.pixel(x, y), rgb(rows[y][x]));
 }
 
 TEST(BmpDecoder, ThirtyTwoBitDropsTheFourthByte) {
     Rows rows = {{0xFF0000, 0x00FF00, 0x0000FF}};
     BmpLayout s = plain(3, 1, 32, rows);
-    for (int x = 0; x < 3; ++x) s.pixel_data[4 * x + 3] = 0x77;
+    for (int x = 0; x < 3; ++x)
+        s.pixel_data[4 * x + 3] = 0x77;
     DirectDecode d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(s));
     EXPECT_EQ(d.source_depth, 32);
     EXPECT_EQ(d.depth, 24);
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(d.pixel(x, 0), rgb(rows[0][x]));
+    for (int x = 0; x < 3; ++x)
+        EXPECT_EQ(d.pixel(x, 0), rgb(rows[0][x]));
     EXPECT_TRUE(d.outside_untouched());
 }
 
@@ -75,7 +82,8 @@ TEST(BmpDecoder, EightBitPaletteSizeFollowsColoursUsed) {
     BmpLayout full = plain(4, 1, 8, {{0, 200, 255, 17}});
     full.palette = ramp_palette(256);
     DirectDecode d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(full));
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(d.pixel(x, 0), rgb(full.palette[full.pixel_data[x]]));
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(d.pixel(x, 0), rgb(full.palette[full.pixel_data[x]]));
 
     // Colours used 16: the pixel bytes follow the 16 entries directly and must
     // not be touched by the palette conversion.
@@ -83,7 +91,8 @@ TEST(BmpDecoder, EightBitPaletteSizeFollowsColoursUsed) {
     small.palette = ramp_palette(16);
     small.colours_used = 16;
     d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(small));
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(d.pixel(x, 0), rgb(small.palette[small.pixel_data[x]]));
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(d.pixel(x, 0), rgb(small.palette[small.pixel_data[x]]));
 
     // Colours used 0 with only two entries before the rows: the pixel bytes
     // are neither read as colours nor changed by the conversion.
@@ -91,7 +100,8 @@ TEST(BmpDecoder, EightBitPaletteSizeFollowsColoursUsed) {
     two.palette = {0x000000, 0x3366CC};
     d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(two));
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 8; ++x) EXPECT_EQ(d.pixel(x, y), rgb(0x3366CC)) << x << "," << y;
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(d.pixel(x, y), rgb(0x3366CC)) << x << "," << y;
 
     // An index beyond the 16 entries reads black.
     small.pixel_data = bmp_pack_rows(4, 8, {{200, 16, 0, 255}});
@@ -118,7 +128,7 @@ TEST(BmpDecoder, OneBitIsBlackAndWhiteWhateverThePalette) {
 TEST(BmpDecoder, FourBitOddWidthWritesExactlyWidthPixels) {
     BmpLayout s = plain(5, 2, 4, {{1, 2, 3, 4, 5}, {15, 14, 13, 12, 11}});
     s.palette = ramp_palette(16);
-    s.pixel_data[2] |= 0x09;  // the unused low half of row 0's last byte
+    s.pixel_data[2] |= 0x09; // the unused low half of row 0's last byte
     s.pixel_data[6] |= 0x07;
     DirectDecode d = decode_direct(IMAGE_FORMAT_BMP, bmp_bytes(s));
     for (int x = 0; x < 5; ++x) {
@@ -140,10 +150,9 @@ TEST(BmpDecoder, SixteenBitFieldLayouts) {
         std::uint32_t word;
         Px expected;
     } cases[] = {
-        {0, 0x7C00, {248, 0, 0}}, {0, 0x03E0, {0, 248, 0}}, {0, 0x001F, {0, 0, 248}},
-        {0, 0x8000, {0, 0, 0}},   {0, 0x4210, {128, 128, 128}},
-        {3, 0xF800, {248, 0, 0}}, {3, 0x07E0, {0, 252, 0}},  {3, 0x001F, {0, 0, 248}},
-        {3, 0x0841, {8, 8, 8}},
+        {0, 0x7C00, {248, 0, 0}}, {0, 0x03E0, {0, 248, 0}},     {0, 0x001F, {0, 0, 248}},
+        {0, 0x8000, {0, 0, 0}},   {0, 0x4210, {128, 128, 128}}, {3, 0xF800, {248, 0, 0}},
+        {3, 0x07E0, {0, 252, 0}}, {3, 0x001F, {0, 0, 248}},     {3, 0x0841, {8, 8, 8}},
     };
     for (const Case& c : cases) {
         BmpLayout s = plain(1, 1, 16, {{c.word}});
@@ -179,17 +188,17 @@ namespace {
 // rows it encodes. The pixels skipped by the delta are marked -1.
 struct RleCase {
     Bytes rle;
-    std::vector<std::vector<int>> rows;  // stored order, -1 = not written
+    std::vector<std::vector<int>> rows; // stored order, -1 = not written
 };
 
 RleCase rle_case() {
     RleCase c;
-    c.rle = {3, 1, 0, 5, 2, 3, 4, 5, 6, 0,  // row 0: run of 3, absolute run of 5 (+ pad)
-             0, 0,                          // end of line
-             8, 7, 0, 0,                    // row 1: run of 8, end of line
-             2, 3, 0, 2, 3, 1,              // row 2: run of 2, delta (3, 1)
-             0, 3, 9, 10, 11, 0,            // row 3 from x 5: absolute run of 3 (+ pad)
-             0, 1};                         // end of bitmap
+    c.rle = {3, 1, 0, 5,  2,  3, 4, 5, 6, 0, // row 0: run of 3, absolute run of 5 (+ pad)
+             0, 0,                           // end of line
+             8, 7, 0, 0,                     // row 1: run of 8, end of line
+             2, 3, 0, 2,  3,  1,             // row 2: run of 2, delta (3, 1)
+             0, 3, 9, 10, 11, 0,             // row 3 from x 5: absolute run of 3 (+ pad)
+             0, 1};                          // end of bitmap
     c.rows = {{1, 1, 1, 2, 3, 4, 5, 6},
               {7, 7, 7, 7, 7, 7, 7, 7},
               {3, 3, -1, -1, -1, -1, -1, -1},
@@ -211,7 +220,8 @@ TEST(BmpDecoder, RunLengthMatchesItsUncompressedTwin) {
     Rows twin_rows;
     for (const auto& row : c.rows) {
         std::vector<std::uint32_t> r;
-        for (int v : row) r.push_back(v < 0 ? 0 : std::uint32_t(v));
+        for (int v : row)
+            r.push_back(v < 0 ? 0 : std::uint32_t(v));
         twin_rows.push_back(r);
     }
     BmpLayout twin = plain(8, 4, 8, twin_rows);
@@ -223,8 +233,10 @@ TEST(BmpDecoder, RunLengthMatchesItsUncompressedTwin) {
         for (int y = 0; y < 4; ++y) {
             int out_y = flags ? y : 3 - y;
             for (int x = 0; x < 8; ++x) {
-                if (c.rows[y][x] < 0) EXPECT_EQ(a.pixel(x, out_y), FILLED) << x << "," << y;
-                else EXPECT_EQ(a.pixel(x, out_y), b.pixel(x, out_y)) << x << "," << y;
+                if (c.rows[y][x] < 0)
+                    EXPECT_EQ(a.pixel(x, out_y), FILLED) << x << "," << y;
+                else
+                    EXPECT_EQ(a.pixel(x, out_y), b.pixel(x, out_y)) << x << "," << y;
             }
         }
         EXPECT_TRUE(a.outside_untouched());
@@ -257,12 +269,22 @@ TEST(BmpDecoder, RunLengthDataThatLeavesTheImageIsClippedOrStopped) {
         Px expected;
     } cases[] = {
         {"run past the row end is clipped", 4, 2, {255, 9, 0, 1}, 3, 1, rgb(ramp_palette(256)[9])},
-        {"absolute run past the row end is clipped", 4, 2, {0, 6, 1, 2, 3, 4, 5, 6, 0, 1}, 3, 1,
+        {"absolute run past the row end is clipped",
+         4,
+         2,
+         {0, 6, 1, 2, 3, 4, 5, 6, 0, 1},
+         3,
+         1,
          rgb(ramp_palette(256)[4])},
         {"delta past the last row stops", 4, 2, {0, 2, 0, 200, 5, 5}, 0, 0, FILLED},
         {"delta past the row end drops later pixels", 4, 2, {0, 2, 250, 0, 2, 7}, 3, 1, FILLED},
         {"no end-of-bitmap mark", 4, 2, {4, 1, 0, 0, 4, 2}, 0, 0, rgb(ramp_palette(256)[2])},
-        {"end-of-bitmap right after the last row", 2, 2, {2, 1, 0, 0, 2, 2, 0, 0, 0, 1}, 1, 0,
+        {"end-of-bitmap right after the last row",
+         2,
+         2,
+         {2, 1, 0, 0, 2, 2, 0, 0, 0, 1},
+         1,
+         0,
          rgb(ramp_palette(256)[2])},
         {"lines past the last row stop", 2, 1, {2, 1, 0, 0, 0, 0, 0, 0, 2, 9}, 0, 0, rgb(ramp_palette(256)[1])},
         {"absolute run cut by the end of the file", 4, 1, {0, 9, 5, 6}, 1, 0, rgb(ramp_palette(256)[6])},
@@ -352,7 +374,8 @@ TEST(BmpDecoder, MalformedHeadersAndOffsetsAreClipped) {
 }
 
 TEST(BmpDecoder, TruncatedRowsKeepTheWholePixelsPresent) {
-    Rows rows = {{0x111111, 0x222222, 0x333333, 0x444444}, {0x555555, 0x666666, 0x777777, 0x888888},
+    Rows rows = {{0x111111, 0x222222, 0x333333, 0x444444},
+                 {0x555555, 0x666666, 0x777777, 0x888888},
                  {0x999999, 0xAAAAAA, 0xBBBBBB, 0xCCCCCC}};
     Bytes whole = bmp_bytes(plain(4, 3, 24, rows));
     // Cut in the middle of stored row 1's third pixel.
@@ -360,7 +383,8 @@ TEST(BmpDecoder, TruncatedRowsKeepTheWholePixelsPresent) {
     DirectDecode d = decode_direct(IMAGE_FORMAT_BMP, cut);
     ASSERT_TRUE(d.accepted);
     EXPECT_EQ(d.decode_result, 1);
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(d.pixel(x, 2), rgb(rows[0][x]));
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(d.pixel(x, 2), rgb(rows[0][x]));
     EXPECT_EQ(d.pixel(0, 1), rgb(rows[1][0]));
     EXPECT_EQ(d.pixel(1, 1), rgb(rows[1][1]));
     EXPECT_EQ(d.pixel(2, 1), FILLED);
@@ -470,7 +494,8 @@ TEST(BmpDecoder, WideRowsConvertEveryPixelAtEveryWidth) {
             Rows rows;
             for (int y = 0; y < 3; ++y) {
                 std::vector<std::uint32_t> row;
-                for (int x = 0; x < w; ++x) row.push_back((std::uint32_t(x * 40503 + y * 9973 + w) * 2654435761u) >> 8);
+                for (int x = 0; x < w; ++x)
+                    row.push_back((std::uint32_t(x * 40503 + y * 9973 + w) * 2654435761u) >> 8);
                 rows.push_back(row);
             }
             BmpLayout s = plain(w, 3, bits, rows);

@@ -26,7 +26,7 @@ TEST(ImageInit, HiddenWindowLivesFromInitToEnd) {
     image_drawing_init();
     int before = toplevel_count();
     image_init();
-    image_init();  // a second call makes no second window
+    image_init(); // a second call makes no second window
     EXPECT_EQ(toplevel_count(), before + 1);
     GList* windows = gdk_screen_get_toplevel_windows(gdk_screen_get_default());
     bool found = false;

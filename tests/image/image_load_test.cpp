@@ -22,7 +22,8 @@ std::string bmp_file(const std::string& name, std::int32_t w, std::int32_t h, st
     s.width = w;
     s.height = h;
     s.bits = 24;
-    std::vector<std::vector<std::uint32_t>> rows(std::size_t(h > 0 ? h : 1), std::vector<std::uint32_t>(std::size_t(w > 0 ? w : 1), colour));
+    std::vector<std::vector<std::uint32_t>> rows(std::size_t(h > 0 ? h : 1),
+                                                 std::vector<std::uint32_t>(std::size_t(w > 0 ? w : 1), colour));
     s.pixel_data = bmp_pack_rows(w > 0 ? w : 1, 24, rows);
     return write_temp_file(bmp_bytes(s), name);
 }
@@ -36,10 +37,12 @@ std::string png_file(const std::string& name, std::uint32_t w, std::uint32_t h, 
     return write_temp_file(png_bytes(s), name);
 }
 
-std::u16string wide(const std::string& path) { return u16(path); }
+std::u16string wide(const std::string& path) {
+    return u16(path);
+}
 
 class ImageLoad : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { image_library_start(); }
     void TearDown() override { image_free(AUTO_NUMBER); }
 };
@@ -97,7 +100,7 @@ TEST_F(ImageLoad, ReloadingANumberFreesTheOldImage) {
     ObjectId first = image_load(3, wide(bmp_file("a.bmp", 2, 2, 0xFF0000)).c_str());
     ASSERT_NE(first, 0);
     GdkPixbuf* old_pixels = image_handle(3);
-    g_object_ref(old_pixels);  // as a widget showing it would
+    g_object_ref(old_pixels); // as a widget showing it would
     ObjectId second = image_load(3, wide(bmp_file("b.bmp", 3, 1, 0x00FF00)).c_str());
     ASSERT_NE(second, 0);
     EXPECT_NE(image_handle(3), old_pixels);
@@ -120,8 +123,8 @@ TEST_F(ImageLoad, FreeingAllLeavesNoImage) {
         EXPECT_EQ(image_depth(id), 0);
         EXPECT_EQ(image_depth(id, IMAGE_DEPTH_SOURCE), 0);
     }
-    image_free(5);   // freeing again does nothing
-    image_free(77);  // never used
+    image_free(5);  // freeing again does nothing
+    image_free(77); // never used
 }
 
 TEST_F(ImageLoad, FailuresReturnZeroAndLeaveTheNumberEmpty) {
@@ -136,7 +139,7 @@ TEST_F(ImageLoad, FailuresReturnZeroAndLeaveTheNumberEmpty) {
     BmpLayout tall_negative;
     tall_negative.height = -4;
     tall_negative.pixel_data.assign(16, 0);
-    BmpLayout huge;  // 32767 x 32767 RGB: a block far above the limit
+    BmpLayout huge; // 32767 x 32767 RGB: a block far above the limit
     huge.width = 32767;
     huge.height = 32767;
     huge.pixel_data.assign(16, 0);
@@ -193,17 +196,18 @@ TEST_F(ImageLoad, RowsTheDecoderLeavesUnwrittenAreBlack) {
     // text lies where the pixels will go; none of it may show.
     BmpLayout far;
     far.width = far.height = 64;
-    far.pixel_data = bmp_pack_rows(64, 24, std::vector<std::vector<std::uint32_t>>(64, std::vector<std::uint32_t>(64, 0xFFFFFF)));
+    far.pixel_data =
+        bmp_pack_rows(64, 24, std::vector<std::vector<std::uint32_t>>(64, std::vector<std::uint32_t>(64, 0xFFFFFF)));
     Bytes whole = bmp_bytes(far);
     Bytes past_end = whole;
-    past_end[12] = 0x10;  // pixel-row offset 1 MiB + 54, far past the end
+    past_end[12] = 0x10; // pixel-row offset 1 MiB + 54, far past the end
     BmpLayout unsupported = far;
     unsupported.bits = 12;
-    Bytes truncated(whole.begin(), whole.begin() + 54 + 3 * 64 * 8);  // the bottom 8 rows only
+    Bytes truncated(whole.begin(), whole.begin() + 54 + 3 * 64 * 8); // the bottom 8 rows only
     const struct {
         const char* name;
         Bytes bytes;
-        int unwritten_rows;  // counted from the top
+        int unwritten_rows; // counted from the top
     } cases[] = {
         {"far.bmp", past_end, 64},
         {"unsupported.bmp", bmp_bytes(unsupported), 64},
@@ -249,11 +253,20 @@ TEST(ImageLayout, StridesAndLimits) {
         bool ok;
         std::int64_t stride, size;
     } cases[] = {
-        {100, 49, 32, true, 400, 400 * 50}, {5, 1, 24, true, 16, 32},          {1, 1, 24, true, 4, 8},
-        {2, 1, 24, true, 8, 16},            {3, 1, 24, true, 12, 24},          {4, 1, 24, true, 12, 24},
-        {6, 2, 8, true, 20, 60},            {0, 1, 24, false, 0, 0},           {1, 0, 32, false, 0, 0},
-        {32768, 1, 24, false, 0, 0},        {1, 32768, 24, false, 0, 0},       {-1, 5, 24, false, 0, 0},
-        {32767, 32767, 32, false, 0, 0},    {11000, 11000, 32, true, 44000, 44000LL * 11001},
+        {100, 49, 32, true, 400, 400 * 50},
+        {5, 1, 24, true, 16, 32},
+        {1, 1, 24, true, 4, 8},
+        {2, 1, 24, true, 8, 16},
+        {3, 1, 24, true, 12, 24},
+        {4, 1, 24, true, 12, 24},
+        {6, 2, 8, true, 20, 60},
+        {0, 1, 24, false, 0, 0},
+        {1, 0, 32, false, 0, 0},
+        {32768, 1, 24, false, 0, 0},
+        {1, 32768, 24, false, 0, 0},
+        {-1, 5, 24, false, 0, 0},
+        {32767, 32767, 32, false, 0, 0},
+        {11000, 11000, 32, true, 44000, 44000LL * 11001},
     };
     for (const Case& c : cases) {
         std::int64_t stride = -1, size = -1;

@@ -1,7 +1,7 @@
 // The decoder registry and the load sequence seen from a decoder: order of
 // probing, cleanup and close, multi-frame images, the registry's limit.
-#include "runtime/image/image.h"
 #include "runtime/core/linked_list.h"
+#include "runtime/image/image.h"
 #include "runtime/image/image_internal.h"
 #include "support/image_decode_support.h"
 #include "support/test_support.h"
@@ -51,7 +51,7 @@ void fake_cleanup(ImageDecodeContext* context) {
 const ImageDecoder fake_decoder = {fake_check, fake_decode, fake_cleanup, 0x454b4146};
 
 class ImageRegistry : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         image_library_start();
         static bool registered = false;
@@ -117,7 +117,8 @@ TEST_F(ImageRegistry, RefusedFilesGetNoCleanup) {
 
 TEST(ImageRegistryLimit, HoldsAtMostThirtyDecoders) {
     image_library_start();
-    for (int i = 0; i < 40; ++i) image_decoder_register(&fake_decoder);
+    for (int i = 0; i < 40; ++i)
+        image_decoder_register(&fake_decoder);
     EXPECT_EQ(image_decoder_count(), IMAGE_DECODERS_MAX);
     EXPECT_EQ(image_decoder_at(0)->tag, IMAGE_FORMAT_BMP);
     EXPECT_EQ(image_decoder_at(IMAGE_DECODERS_MAX), nullptr);

@@ -78,7 +78,8 @@ PngLayout make_spec(int colour_type, int depth, bool trns, std::uint32_t w = 7, 
     s.colour_type = colour_type;
     s.bit_depth = depth;
     if (colour_type == 3) {
-        for (std::uint32_t i = 0; i < (1u << depth); ++i) s.palette.push_back(i * 0x0B1D37 & 0xFFFFFF);
+        for (std::uint32_t i = 0; i < (1u << depth); ++i)
+            s.palette.push_back(i * 0x0B1D37 & 0xFFFFFF);
         if (trns) s.palette_alpha = {0, 128, 255};
     } else if (trns) {
         s.grey_transparent = true;
@@ -86,7 +87,8 @@ PngLayout make_spec(int colour_type, int depth, bool trns, std::uint32_t w = 7, 
     s.samples = pattern_samples(s);
     if (trns && colour_type == 0) s.transparent_grey = s.samples[1];
     if (trns && colour_type == 2)
-        for (int i = 0; i < 3; ++i) s.transparent_rgb[i] = s.samples[3 + i];
+        for (int i = 0; i < 3; ++i)
+            s.transparent_rgb[i] = s.samples[3 + i];
     return s;
 }
 
@@ -98,20 +100,20 @@ TEST(PngDecoder, ColourTypesAndTransparencyGiveTheirDepths) {
         bool trns;
         int depth, source_depth;
     } cases[] = {
-        {0, 1, false, 24, 1},   {0, 2, false, 24, 2},   {0, 4, false, 24, 4},   {0, 8, false, 24, 8},
-        {0, 16, false, 24, 16}, {0, 1, true, 32, 8},    {0, 4, true, 32, 8},    {0, 8, true, 32, 8},
-        {0, 16, true, 32, 16},  {2, 8, false, 24, 24},  {2, 16, false, 24, 24}, {2, 8, true, 32, 32},
-        {2, 16, true, 32, 32},  {3, 1, false, 24, 1},   {3, 2, false, 24, 2},   {3, 4, false, 24, 4},
-        {3, 8, false, 24, 8},   {3, 2, true, 32, 32},   {3, 8, true, 32, 32},   {4, 8, false, 32, 8},
-        {4, 16, false, 32, 16}, {6, 8, false, 32, 32},  {6, 16, false, 32, 32},
+        {0, 1, false, 24, 1},   {0, 2, false, 24, 2},  {0, 4, false, 24, 4},   {0, 8, false, 24, 8},
+        {0, 16, false, 24, 16}, {0, 1, true, 32, 8},   {0, 4, true, 32, 8},    {0, 8, true, 32, 8},
+        {0, 16, true, 32, 16},  {2, 8, false, 24, 24}, {2, 16, false, 24, 24}, {2, 8, true, 32, 32},
+        {2, 16, true, 32, 32},  {3, 1, false, 24, 1},  {3, 2, false, 24, 2},   {3, 4, false, 24, 4},
+        {3, 8, false, 24, 8},   {3, 2, true, 32, 32},  {3, 8, true, 32, 32},   {4, 8, false, 32, 8},
+        {4, 16, false, 32, 16}, {6, 8, false, 32, 32}, {6, 16, false, 32, 32},
     };
     for (const Case& c : cases) {
         PngLayout s = make_spec(c.colour_type, c.bit_depth, c.trns);
         Bytes file = png_bytes(s);
         ASSERT_FALSE(file.empty());
         DirectDecode d = decode_direct(IMAGE_FORMAT_PNG, file);
-        std::string name = "type " + std::to_string(c.colour_type) + " depth " + std::to_string(c.bit_depth) +
-                           (c.trns ? " tRNS" : "");
+        std::string name =
+            "type " + std::to_string(c.colour_type) + " depth " + std::to_string(c.bit_depth) + (c.trns ? " tRNS" : "");
         ASSERT_TRUE(d.accepted) << name;
         EXPECT_EQ(d.depth, c.depth) << name;
         EXPECT_EQ(d.source_depth, c.source_depth) << name;
@@ -158,7 +160,8 @@ TEST(PngDecoder, BottomUpReversesTheRows) {
     PngLayout s = make_spec(2, 8, false, 3, 4);
     DirectDecode d = decode_direct(IMAGE_FORMAT_PNG, png_bytes(s), IMAGE_DECODE_BOTTOM_UP);
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 3; ++x) EXPECT_EQ(d.pixel(x, 3 - y), expected_pixel(s, x, y, false));
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(d.pixel(x, 3 - y), expected_pixel(s, x, y, false));
     EXPECT_TRUE(d.outside_untouched());
 }
 
@@ -166,8 +169,7 @@ namespace {
 
 // Runs body with the standard error stream sent to a temporary file and
 // returns what was written there.
-template <typename Body>
-std::string captured_stderr(Body body) {
+template <typename Body> std::string captured_stderr(Body body) {
     std::fflush(stderr);
     std::FILE* sink = std::tmpfile();
     int saved = dup(2);
@@ -178,7 +180,8 @@ std::string captured_stderr(Body body) {
     close(saved);
     std::string text;
     std::rewind(sink);
-    for (int c; (c = std::fgetc(sink)) != EOF;) text.push_back(char(c));
+    for (int c; (c = std::fgetc(sink)) != EOF;)
+        text.push_back(char(c));
     std::fclose(sink);
     return text;
 }
@@ -192,13 +195,13 @@ TEST(PngDecoder, DamagedFilesAreRefusedSilently) {
     cases.push_back({"short signature", Bytes(good.begin(), good.begin() + 5)});
     cases.push_back({"empty", Bytes{}});
     Bytes crc = good;
-    crc[29] ^= 0xFF;  // IHDR's CRC
+    crc[29] ^= 0xFF; // IHDR's CRC
     cases.push_back({"header CRC", crc});
     Bytes width = good;
-    width[16] = 0x80;  // width above 2^31
+    width[16] = 0x80; // width above 2^31
     cases.push_back({"bad header", width});
     Bytes critical = good;
-    critical[37] = 'X';  // the chunk after IHDR becomes an unknown critical chunk "XDAT"
+    critical[37] = 'X'; // the chunk after IHDR becomes an unknown critical chunk "XDAT"
     cases.push_back({"unknown critical chunk", critical});
     cases.push_back({"header cut", Bytes(good.begin(), good.begin() + 20)});
     for (auto& [name, bytes] : cases) {
@@ -213,7 +216,7 @@ TEST(PngDecoder, TruncatedImageDataKeepsTheRowsBeforeTheCut) {
     // libpng reads image data in pieces of up to 8 KiB: the image is large
     // enough for many pieces to arrive before the cut.
     PngLayout s = make_spec(2, 8, false, 256, 256);
-    s.compression_level = 0;  // stored blocks: the rows lie in file order
+    s.compression_level = 0; // stored blocks: the rows lie in file order
     Bytes whole = png_bytes(s);
     Bytes cut(whole.begin(), whole.begin() + whole.size() / 2);
     DirectDecode d;
@@ -222,12 +225,13 @@ TEST(PngDecoder, TruncatedImageDataKeepsTheRowsBeforeTheCut) {
     ASSERT_TRUE(d.accepted);
     EXPECT_EQ(d.decode_result, 0);
     for (int y = 0; y < 96; ++y)
-        for (int x = 0; x < 256; ++x) ASSERT_EQ(d.pixel(x, y), expected_pixel(s, x, y, false)) << x << "," << y;
+        for (int x = 0; x < 256; ++x)
+            ASSERT_EQ(d.pixel(x, y), expected_pixel(s, x, y, false)) << x << "," << y;
     EXPECT_TRUE(d.outside_untouched());
 
     // A corrupt image data CRC stops the rows the same way.
     Bytes bad = whole;
-    bad[bad.size() - 12 - 5] ^= 0x55;  // the last byte of the IDAT's data
+    bad[bad.size() - 12 - 5] ^= 0x55; // the last byte of the IDAT's data
     err = captured_stderr([&] { d = decode_direct(IMAGE_FORMAT_PNG, bad); });
     EXPECT_EQ(err, "");
     EXPECT_TRUE(d.accepted);

@@ -14,15 +14,15 @@ namespace {
 using namespace tda_test;
 
 constexpr int TICK_MS = 20;
-constexpr int DEADLINE_TICKS = 250;  // 5 seconds for each stage
+constexpr int DEADLINE_TICKS = 250; // 5 seconds for each stage
 
 // One run of message_box, driven from a timeout inside its nested loop.
 struct BoxRun {
-    const char* key = nullptr;  // keysym pressed once the dialog has the focus
-    bool with_alt = false;      // pressed as a mnemonic
+    const char* key = nullptr; // keysym pressed once the dialog has the focus
+    bool with_alt = false;     // pressed as a mnemonic
     // Seen on the dialog.
     bool seen = false;
-    std::vector<int> responses;  // responses that have a button
+    std::vector<int> responses; // responses that have a button
     GtkMessageType type = GTK_MESSAGE_OTHER;
     std::string text, title;
     // Progress.
@@ -35,8 +35,7 @@ GtkWidget* shown_message_dialog() {
     GtkWidget* found = nullptr;
     GList* windows = gtk_window_list_toplevels();
     for (GList* w = windows; w != nullptr; w = w->next)
-        if (GTK_IS_MESSAGE_DIALOG(w->data) && gtk_widget_get_mapped(GTK_WIDGET(w->data)))
-            found = GTK_WIDGET(w->data);
+        if (GTK_IS_MESSAGE_DIALOG(w->data) && gtk_widget_get_mapped(GTK_WIDGET(w->data))) found = GTK_WIDGET(w->data);
     g_list_free(windows);
     return found;
 }
@@ -109,7 +108,7 @@ TEST(MessageBox, EachButtonSetReturnsTheValueOfThePressedButton) {
         std::int64_t result;
     } cases[] = {
         {0, "o", true, OK, GTK_MESSAGE_OTHER, MESSAGE_BOX_RESULT_YES},
-        {0, "Escape", false, OK, GTK_MESSAGE_OTHER, 0},  // closed without a button
+        {0, "Escape", false, OK, GTK_MESSAGE_OTHER, 0}, // closed without a button
         {MESSAGE_BOX_YES_NO, "y", true, YES_NO, GTK_MESSAGE_OTHER, MESSAGE_BOX_RESULT_YES},
         {MESSAGE_BOX_YES_NO, "n", true, YES_NO, GTK_MESSAGE_OTHER, MESSAGE_BOX_RESULT_NO},
         {MESSAGE_BOX_YES_NO_CANCEL, "y", true, YES_NO_CANCEL, GTK_MESSAGE_OTHER, MESSAGE_BOX_RESULT_YES},

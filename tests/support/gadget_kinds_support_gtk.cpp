@@ -63,7 +63,9 @@ std::u16string gadget_item_text_of(ObjectId id, std::int64_t n, std::int32_t col
     return take_workspace_text(g->ops->get_item_text(g, n, column, start), start);
 }
 
-GadgetRecord* record_of(ObjectId id) { return gadget_lookup(id); }
+GadgetRecord* record_of(ObjectId id) {
+    return gadget_lookup(id);
+}
 
 GtkWidget* main_of(ObjectId id) {
     GadgetRecord* g = gadget_lookup(id);
@@ -123,8 +125,12 @@ std::vector<TakenEvent> drain_gadget_events() {
     return kept;
 }
 
-int glib_complaints() { return complaints; }
-void glib_complaints_reset() { complaints = 0; }
+int glib_complaints() {
+    return complaints;
+}
+void glib_complaints_reset() {
+    complaints = 0;
+}
 
 bool same_font(const void* stored, const PangoFontDescription* font) {
     if (stored == nullptr || font == nullptr) return stored == font;

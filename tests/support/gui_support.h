@@ -17,7 +17,8 @@ namespace tda_test {
 
 // Once per process: when $DISPLAY is unset starts a private Xvfb
 // (1280x1024x24) and session bus and points $DISPLAY and
-// $DBUS_SESSION_BUS_ADDRESS at them. False when no display can be had. Every GUI test goes through here, so none needs a display set.
+// $DBUS_SESSION_BUS_ADDRESS at them. False when no display can be had. Every GUI test goes through here, so none needs
+// a display set.
 bool display_start();
 
 // Once per process: display_start, then the runtime start-up steps the GUI
@@ -37,14 +38,14 @@ bool window_manager_start();
 // request, until destroyed. active() is false, with a test failure naming
 // the cause (another manager holds the redirection), when it could not be had.
 class IgnoringWindowManager {
-public:
+  public:
     IgnoringWindowManager();
     ~IgnoringWindowManager();
     IgnoringWindowManager(const IgnoringWindowManager&) = delete;
     IgnoringWindowManager& operator=(const IgnoringWindowManager&) = delete;
     bool active() const { return display_ != nullptr; }
 
-private:
+  private:
     void* display_ = nullptr;
 };
 

@@ -2,20 +2,20 @@
 #include "support/gui_support.h"
 
 #include "runtime/core/runtime_start.h"
+#include "runtime/core/string_map.h"
 #include "runtime/core/wide_string.h"
 #include "runtime/event/event_queue.h"
 #include "runtime/event/event_wait.h"
 #include "runtime/font/font.h"
 #include "runtime/gadget/gadget.h"
 #include "runtime/window/window.h"
-#include "runtime/core/string_map.h"
 
 // gtest before the X headers, whose macros (None, Bool) break it.
-#include <gtest/gtest.h>
-#include <gtk/gtk.h>
-#include <gdk/gdkx.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <gdk/gdkx.h>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -98,10 +98,8 @@ std::string spawn_reading_line(std::vector<std::string> args, pid_t& pid) {
     char c = 0;
     pollfd readable{fds[0], POLLIN, 0};
     while (pid > 0 && line.find('\n') == std::string::npos) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || poll(&readable, 1, static_cast<int>(left.count())) <= 0 ||
-            read(fds[0], &c, 1) != 1)
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || poll(&readable, 1, static_cast<int>(left.count())) <= 0 || read(fds[0], &c, 1) != 1)
             break;
         line += c;
     }
@@ -118,12 +116,11 @@ std::string spawn_reading_line(std::vector<std::string> args, pid_t& pid) {
 // accessibility bridge autolaunches a bus that outlives the test, as long as
 // the display's number is in use. False when Xvfb could not be started.
 bool start_private_xvfb() {
-    std::string display = spawn_reading_line(
-        {"Xvfb", "-displayfd", "FD", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, xvfb_pid);
+    std::string display =
+        spawn_reading_line({"Xvfb", "-displayfd", "FD", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, xvfb_pid);
     if (display.empty()) return false;
     setenv("DISPLAY", (":" + display).c_str(), 1);
-    std::string bus = spawn_reading_line(
-        {"dbus-daemon", "--session", "--nofork", "--print-address", "FD"}, bus_pid);
+    std::string bus = spawn_reading_line({"dbus-daemon", "--session", "--nofork", "--print-address", "FD"}, bus_pid);
     if (!bus.empty()) setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
     return true;
 }
@@ -154,8 +151,7 @@ const XCalls& x_calls() {
             c.sync = reinterpret_cast<decltype(c.sync)>(dlsym(x11, "XSync"));
             c.flush = reinterpret_cast<decltype(c.flush)>(dlsym(x11, "XFlush"));
             c.string_to_keysym = reinterpret_cast<decltype(c.string_to_keysym)>(dlsym(x11, "XStringToKeysym"));
-            c.keysym_to_keycode =
-                reinterpret_cast<decltype(c.keysym_to_keycode)>(dlsym(x11, "XKeysymToKeycode"));
+            c.keysym_to_keycode = reinterpret_cast<decltype(c.keysym_to_keycode)>(dlsym(x11, "XKeysymToKeycode"));
             c.open_display = reinterpret_cast<decltype(c.open_display)>(dlsym(x11, "XOpenDisplay"));
             c.close_display = reinterpret_cast<decltype(c.close_display)>(dlsym(x11, "XCloseDisplay"));
             c.default_root = reinterpret_cast<decltype(c.default_root)>(dlsym(x11, "XDefaultRootWindow"));
@@ -184,10 +180,13 @@ void x_sync() {
 }
 
 void run_pending() {
-    for (int i = 0; i < 10000 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
+    for (int i = 0; i < 10000 && gtk_events_pending(); ++i)
+        gtk_main_iteration_do(FALSE);
 }
 
-bool window_manager_running() { return run_command("wmctrl -m >/dev/null 2>&1") == 0; }
+bool window_manager_running() {
+    return run_command("wmctrl -m >/dev/null 2>&1") == 0;
+}
 
 } // namespace
 
@@ -259,8 +258,10 @@ bool window_manager_answers_maps(int timeout_ms) {
     }
     gtk_widget_destroy(probe);
     settle(50);
-    if (!ok) ADD_FAILURE() << "the window manager framed no probe window in " << timeout_ms << " ms";
-    else if (attempts > 1) std::fprintf(stderr, "note: the window manager framed the probe at map %d\n", attempts);
+    if (!ok)
+        ADD_FAILURE() << "the window manager framed no probe window in " << timeout_ms << " ms";
+    else if (attempts > 1)
+        std::fprintf(stderr, "note: the window manager framed the probe at map %d\n", attempts);
     return ok;
 }
 
@@ -327,9 +328,8 @@ bool window_manager_start() {
             ++starts;
         }
         if (window_manager_running()) {
-            int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                            end - std::chrono::steady_clock::now())
-                                            .count());
+            int left = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count());
             return window_manager_answers_maps(left > 1000 ? left : 1000);
         }
         settle(50);
@@ -482,20 +482,25 @@ std::vector<TakenEvent> drain_events() {
 
 std::vector<TakenEvent> events_until(std::int64_t type, const char* what, std::int64_t subtype, int timeout_ms) {
     std::vector<TakenEvent> all;
-    pump_until(what, [&] {
-        run_pending();
-        while (event_take() != 0) {
-            all.push_back(TakenEvent{event_type(), event_gadget(), event_window(), event_subtype()});
-            if (all.back().type == type && (subtype == -2 || all.back().subtype == subtype)) return true;
-        }
-        return false;
-    }, timeout_ms);
+    pump_until(
+        what,
+        [&] {
+            run_pending();
+            while (event_take() != 0) {
+                all.push_back(TakenEvent{event_type(), event_gadget(), event_window(), event_subtype()});
+                if (all.back().type == type && (subtype == -2 || all.back().subtype == subtype)) return true;
+            }
+            return false;
+        },
+        timeout_ms);
     return all;
 }
 
 namespace {
 
-GdkAtom marker_atom() { return gdk_atom_intern_static_string("TDA_TEST_MARKER"); }
+GdkAtom marker_atom() {
+    return gdk_atom_intern_static_string("TDA_TEST_MARKER");
+}
 
 gboolean marker_arrived(GtkWidget*, GdkEventProperty* event, gpointer) {
     if (event->atom == marker_atom()) event_post_flags(EVENT_TEST_MARKER, 0, 0, 0, 0, nullptr, EVENT_FLAG_FORCE);
@@ -513,8 +518,8 @@ bool send_marker(GtkWidget* widget) {
     }
     if (g_object_get_data(G_OBJECT(top), "tda_test_marker") == nullptr) {
         g_object_set_data(G_OBJECT(top), "tda_test_marker", top);
-        gdk_window_set_events(window, static_cast<GdkEventMask>(gdk_window_get_events(window) |
-                                                                GDK_PROPERTY_CHANGE_MASK));
+        gdk_window_set_events(window,
+                              static_cast<GdkEventMask>(gdk_window_get_events(window) | GDK_PROPERTY_CHANGE_MASK));
         g_signal_connect(top, "property-notify-event", G_CALLBACK(marker_arrived), nullptr);
     }
     static gulong serial = 0;

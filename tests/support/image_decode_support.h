@@ -18,12 +18,12 @@ void image_library_start();
 
 // Result of running one decoder by hand on bytes, as image_load would.
 struct DirectDecode {
-    bool accepted = false;       // check took the bytes
-    bool laid_out = false;       // the size gave a valid block layout
-    int decode_result = -1;      // decode's result (-1: not called)
+    bool accepted = false;  // check took the bytes
+    bool laid_out = false;  // the size gave a valid block layout
+    int decode_result = -1; // decode's result (-1: not called)
     std::int32_t width = 0, height = 0, depth = 0, source_depth = 0;
     std::int64_t stride = 0;
-    std::vector<std::uint8_t> block;  // stride * (height + 1) bytes, filled with FILL before decode
+    std::vector<std::uint8_t> block; // stride * (height + 1) bytes, filled with FILL before decode
 
     // Pixel (x, y) of the block as R, G, B[, A].
     std::vector<int> pixel(int x, int y) const;

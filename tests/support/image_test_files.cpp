@@ -20,7 +20,8 @@ void put16(Bytes& out, std::size_t at, std::uint32_t v) {
 }
 
 void put32(Bytes& out, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 } // namespace
@@ -52,7 +53,8 @@ Bytes bmp_bytes(const BmpLayout& layout) {
     if (offset > out.size()) out.resize(offset, 0);
     put32(out, 10, static_cast<std::uint32_t>(layout.pixel_offset >= 0 ? layout.pixel_offset : offset));
     if (offset + layout.pixel_data.size() > out.size()) out.resize(offset + layout.pixel_data.size(), 0);
-    if (!layout.pixel_data.empty()) std::memcpy(out.data() + offset, layout.pixel_data.data(), layout.pixel_data.size());
+    if (!layout.pixel_data.empty())
+        std::memcpy(out.data() + offset, layout.pixel_data.data(), layout.pixel_data.size());
     put32(out, 2, static_cast<std::uint32_t>(out.size()));
     return out;
 }
@@ -67,9 +69,15 @@ Bytes bmp_pack_rows(std::int32_t width, std::uint16_t bits,
         for (std::size_t x = 0; x < values.size() && x < static_cast<std::size_t>(width); ++x) {
             std::uint32_t v = values[x];
             switch (bits) {
-            case 1: row[x / 8] |= static_cast<std::uint8_t>((v & 1) << (7 - x % 8)); break;
-            case 4: row[x / 2] |= static_cast<std::uint8_t>((v & 15) << (x % 2 ? 0 : 4)); break;
-            case 8: row[x] = static_cast<std::uint8_t>(v); break;
+            case 1:
+                row[x / 8] |= static_cast<std::uint8_t>((v & 1) << (7 - x % 8));
+                break;
+            case 4:
+                row[x / 2] |= static_cast<std::uint8_t>((v & 15) << (x % 2 ? 0 : 4));
+                break;
+            case 8:
+                row[x] = static_cast<std::uint8_t>(v);
+                break;
             case 16:
                 row[2 * x] = static_cast<std::uint8_t>(v);
                 row[2 * x + 1] = static_cast<std::uint8_t>(v >> 8);
@@ -82,7 +90,8 @@ Bytes bmp_pack_rows(std::int32_t width, std::uint16_t bits,
                 row[at + 2] = static_cast<std::uint8_t>(v >> 16);
                 break;
             }
-            default: break;
+            default:
+                break;
             }
         }
     }
@@ -91,10 +100,14 @@ Bytes bmp_pack_rows(std::int32_t width, std::uint16_t bits,
 
 int png_channels(int colour_type) {
     switch (colour_type) {
-    case 2: return 3;
-    case 4: return 2;
-    case 6: return 4;
-    default: return 1;
+    case 2:
+        return 3;
+    case 4:
+        return 2;
+    case 6:
+        return 4;
+    default:
+        return 1;
     }
 }
 
@@ -107,7 +120,9 @@ void write_to_bytes(png_structp png, png_bytep data, png_size_t length) {
 
 void flush_nothing(png_structp) {}
 
-[[noreturn]] void writer_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+[[noreturn]] void writer_error(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
 void writer_warning(png_structp, png_const_charp) {}
 
 // Packs one row of samples into the file's bit depth (big-endian as PNG wants).
@@ -146,7 +161,8 @@ void write_png(png_structp png, png_infop info, const PngLayout& layout, Bytes* 
         }
         png_set_PLTE(png, info, palette, n < 256 ? n : 256);
         if (!layout.palette_alpha.empty())
-            png_set_tRNS(png, info, layout.palette_alpha.data(), static_cast<int>(layout.palette_alpha.size()), nullptr);
+            png_set_tRNS(png, info, layout.palette_alpha.data(), static_cast<int>(layout.palette_alpha.size()),
+                         nullptr);
     } else if (layout.grey_transparent) {
         png_color_16 colour{};
         colour.gray = static_cast<png_uint_16>(layout.transparent_grey);
@@ -214,7 +230,11 @@ std::string write_temp_file(const Bytes& bytes, const std::string& name) {
         char pattern[] = "/tmp/tda-image-test-XXXXXX";
         const char* made = mkdtemp(pattern);
         dir = made != nullptr ? made : "/tmp";
-        if (made != nullptr) std::atexit([] { std::error_code ignored; std::filesystem::remove_all(dir, ignored); });
+        if (made != nullptr)
+            std::atexit([] {
+                std::error_code ignored;
+                std::filesystem::remove_all(dir, ignored);
+            });
     }
     std::string path = dir + "/" + name;
     write_file(path, bytes);

@@ -18,13 +18,13 @@ struct BmpLayout {
     std::int32_t height = 1;
     std::uint16_t bits = 24;
     std::uint32_t compression = 0;
-    std::uint32_t colours_used = 0;          // header field as written
-    std::vector<std::uint32_t> palette;      // 0x00RRGGBB per entry, written B, G, R, 0
-    Bytes pixel_data;                        // stored rows (bottom row first) or RLE data
-    std::uint32_t info_size = 40;            // information header size field
-    std::uint16_t reserved1 = 0;             // offset 6
-    std::uint16_t reserved2 = 0;             // offset 8
-    std::int64_t pixel_offset = -1;          // offset 10; -1: right after the palette
+    std::uint32_t colours_used = 0;     // header field as written
+    std::vector<std::uint32_t> palette; // 0x00RRGGBB per entry, written B, G, R, 0
+    Bytes pixel_data;                   // stored rows (bottom row first) or RLE data
+    std::uint32_t info_size = 40;       // information header size field
+    std::uint16_t reserved1 = 0;        // offset 6
+    std::uint16_t reserved2 = 0;        // offset 8
+    std::int64_t pixel_offset = -1;     // offset 10; -1: right after the palette
 };
 
 // The bytes of the file described by layout.
@@ -42,16 +42,16 @@ Bytes bmp_pack_rows(std::int32_t width, std::uint16_t bits,
 struct PngLayout {
     std::uint32_t width = 1;
     std::uint32_t height = 1;
-    int colour_type = 2;                     // PNG colour type 0, 2, 3, 4, 6
+    int colour_type = 2; // PNG colour type 0, 2, 3, 4, 6
     int bit_depth = 8;
     bool interlaced = false;
-    std::vector<std::uint32_t> samples;      // width * channels * height samples
-    std::vector<std::uint32_t> palette;      // 0x00RRGGBB entries (colour type 3)
-    std::vector<std::uint8_t> palette_alpha; // tRNS alpha per palette entry (colour type 3)
-    bool grey_transparent = false;           // tRNS for colour types 0 / 2
-    std::uint32_t transparent_grey = 0;      // tRNS grey value (colour type 0)
-    std::uint32_t transparent_rgb[3] = {0, 0, 0};  // tRNS colour (colour type 2)
-    int compression_level = -1;              // zlib level, -1: libpng's default
+    std::vector<std::uint32_t> samples;           // width * channels * height samples
+    std::vector<std::uint32_t> palette;           // 0x00RRGGBB entries (colour type 3)
+    std::vector<std::uint8_t> palette_alpha;      // tRNS alpha per palette entry (colour type 3)
+    bool grey_transparent = false;                // tRNS for colour types 0 / 2
+    std::uint32_t transparent_grey = 0;           // tRNS grey value (colour type 0)
+    std::uint32_t transparent_rgb[3] = {0, 0, 0}; // tRNS colour (colour type 2)
+    int compression_level = -1;                   // zlib level, -1: libpng's default
 };
 
 // Samples per pixel of a PNG colour type.

@@ -18,10 +18,18 @@ std::u16string u16(const std::string& utf8) {
         const unsigned char c = static_cast<unsigned char>(utf8[i]);
         char32_t cp = 0xFFFD;
         int extra = 0;
-        if (c < 0x80) { cp = c; }
-        else if (c >= 0xC2 && c < 0xE0) { cp = c & 0x1F; extra = 1; }
-        else if (c >= 0xE0 && c < 0xF0) { cp = c & 0x0F; extra = 2; }
-        else if (c >= 0xF0 && c < 0xF5) { cp = c & 0x07; extra = 3; }
+        if (c < 0x80) {
+            cp = c;
+        } else if (c >= 0xC2 && c < 0xE0) {
+            cp = c & 0x1F;
+            extra = 1;
+        } else if (c >= 0xE0 && c < 0xF0) {
+            cp = c & 0x0F;
+            extra = 2;
+        } else if (c >= 0xF0 && c < 0xF5) {
+            cp = c & 0x07;
+            extra = 3;
+        }
         ++i;
         for (int k = 0; k < extra; ++k, ++i) {
             if (i >= size || (static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80) {
@@ -53,7 +61,8 @@ ProgramRun run_program(const std::vector<std::string>& args, const std::vector<s
         return run;
     }
     std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     // The child's environment is made here: after fork only async-signal-safe
     // calls are allowed in a process with threads, and unsetenv is none.
@@ -113,8 +122,10 @@ ProgramRun run_program(const std::vector<std::string>& args, const std::vector<s
     int status = 0;
     pid_t ended = 0;
     while (!late && (ended = waitpid(pid, &status, WNOHANG)) == 0) {
-        if (std::chrono::steady_clock::now() >= end) late = true;
-        else usleep(5000);
+        if (std::chrono::steady_clock::now() >= end)
+            late = true;
+        else
+            usleep(5000);
     }
     if (late) {
         kill(pid, SIGKILL);

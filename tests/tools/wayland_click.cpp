@@ -28,14 +28,10 @@ const wl_interface manager_interface = {"zwlr_virtual_pointer_manager_v1", 1, 2,
 // zwlr_virtual_pointer_v1 requests, in protocol order.
 const wl_interface* no_types[] = {nullptr, nullptr, nullptr, nullptr, nullptr};
 const wl_message pointer_requests[] = {
-    {"motion", "uff", no_types},
-    {"motion_absolute", "uuuuu", no_types},
-    {"button", "uuu", no_types},
-    {"axis", "uuf", no_types},
-    {"frame", "", no_types},
-    {"axis_source", "u", no_types},
-    {"axis_stop", "uu", no_types},
-    {"axis_discrete", "uufi", no_types},
+    {"motion", "uff", no_types},   {"motion_absolute", "uuuuu", no_types},
+    {"button", "uuu", no_types},   {"axis", "uuf", no_types},
+    {"frame", "", no_types},       {"axis_source", "u", no_types},
+    {"axis_stop", "uu", no_types}, {"axis_discrete", "uufi", no_types},
     {"destroy", "", no_types},
 };
 const wl_interface pointer_interface = {"zwlr_virtual_pointer_v1", 1, 9, pointer_requests, 0, nullptr};
@@ -106,8 +102,7 @@ int main(int argc, char** argv) {
         wl_display_disconnect(display);
     };
     if (!g.seat || !g.manager) {
-        std::fprintf(stderr, "wayland_click: the compositor offers no %s\n",
-                     g.seat ? manager_interface.name : "seat");
+        std::fprintf(stderr, "wayland_click: the compositor offers no %s\n", g.seat ? manager_interface.name : "seat");
         disconnect();
         return 1;
     }

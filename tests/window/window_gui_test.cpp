@@ -12,9 +12,9 @@
 #include "runtime/window/window_internal.h"
 #include "support/gui_support.h"
 
+#include <gdk/gdkx.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
-#include <gdk/gdkx.h>
 
 #include <cstdio>
 #include <string>
@@ -27,7 +27,7 @@ constexpr int SCREEN_W = 1280; // the virtual screen the helpers start
 constexpr int SCREEN_H = 1024;
 
 class Window : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         gui_runtime_start();
         window_free(-1);
@@ -103,10 +103,10 @@ TEST_F(Window, DecorationsAndFunctionsFollowTheFlags) {
         long decorations, functions;
         bool resizable;
     } cases[] = {
-        {364, 58, 44, false},                  // the calculator's window: border, title, menu, minimize
-        {0, 10, 36, false},                    // border and title; move and close
-        {WINDOW_RESIZABLE, 14, 38, true},      // + resize handle / resize
-        {WINDOW_WITH_MAXIMIZE, 78, 54, true},  // + maximize, resizable too
+        {364, 58, 44, false},                 // the calculator's window: border, title, menu, minimize
+        {0, 10, 36, false},                   // border and title; move and close
+        {WINDOW_RESIZABLE, 14, 38, true},     // + resize handle / resize
+        {WINDOW_WITH_MAXIMIZE, 78, 54, true}, // + maximize, resizable too
         {WINDOW_NO_DECORATIONS | WINDOW_WITH_MINIMIZE, 0, 44, false},
         {WINDOW_UTILITY | WINDOW_WITH_MAXIMIZE | WINDOW_WITH_MINIMIZE, 14, 38, true},
     };
@@ -192,8 +192,7 @@ TEST_F(Window, PlacedAtItsPositionAndCentredOverItsParent) {
     EXPECT_EQ(px, 100);
     EXPECT_EQ(py, 50);
 
-    ObjectId child =
-        window_open(AUTO_NUMBER, 0, 0, 101, 51, u"child", WINDOW_CENTER_ON_PARENT, window_handle(parent));
+    ObjectId child = window_open(AUTO_NUMBER, 0, 0, 101, 51, u"child", WINDOW_CENTER_ON_PARENT, window_handle(parent));
     ASSERT_TRUE(pump_until("the child window to be mapped", [&] { return shown(child); }));
     settle(100);
     EXPECT_EQ(gtk_window_get_transient_for(window_handle(child)), window_handle(parent));
@@ -233,7 +232,8 @@ TEST_F(Window, ConfigureEventsPostSizeAndMoveOnlyOnChange) {
         g_signal_emit_by_name(w, "configure-event", e, &handled);
         gdk_event_free(e);
         std::vector<TakenEvent> out;
-        while (event_take() != 0) out.push_back({event_type(), event_gadget(), event_window(), event_subtype()});
+        while (event_take() != 0)
+            out.push_back({event_type(), event_gadget(), event_window(), event_subtype()});
         return out;
     };
     int x = static_cast<int>(reinterpret_cast<std::intptr_t>(g_object_get_data(G_OBJECT(w), "tda_previous_x")));
@@ -279,7 +279,8 @@ TEST_F(Window, DeleteEventAndCloseKeysPostCloseAndKeepTheWindow) {
     discard_events();
     GdkEvent* e = gdk_event_new(GDK_DELETE);
     e->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(window_handle(id)))));
-    for (int i = 0; i < 2; ++i) gtk_main_do_event(e);
+    for (int i = 0; i < 2; ++i)
+        gtk_main_do_event(e);
     gdk_event_free(e);
     std::vector<TakenEvent> events = drain_events();
     ASSERT_EQ(events.size(), 1u); // the second request merges into the first
@@ -345,8 +346,7 @@ TEST_F(Window, SetColorShowsOnScreenInTheGadgetArea) {
     settle(200);
     // The style colour is component x 256, as asked for.
     GdkRGBA style{};
-    gtk_style_context_get_background_color(gtk_widget_get_style_context(layout_of(id)), GTK_STATE_FLAG_NORMAL,
-                                           &style);
+    gtk_style_context_get_background_color(gtk_widget_get_style_context(layout_of(id)), GTK_STATE_FLAG_NORMAL, &style);
     EXPECT_NEAR(style.red * 65535, 48128, 0.5);
     EXPECT_NEAR(style.green * 65535, 55296, 0.5);
     EXPECT_NEAR(style.blue * 65535, 55040, 0.5);
@@ -391,8 +391,7 @@ TEST_F(Window, SetColorPinsLabelTextAndFieldGround) {
     auto colours = [&] {
         GdkRGBA fg{}, ground{};
         gtk_style_context_get_color(gtk_widget_get_style_context(text), GTK_STATE_FLAG_NORMAL, &fg);
-        gtk_style_context_get_background_color(gtk_widget_get_style_context(entry), GTK_STATE_FLAG_NORMAL,
-                                               &ground);
+        gtk_style_context_get_background_color(gtk_widget_get_style_context(entry), GTK_STATE_FLAG_NORMAL, &ground);
         return std::pair{hex(fg), hex(ground)};
     };
     const auto theme = colours();
@@ -474,7 +473,8 @@ TEST_F(Window, WindowEndFreesEveryWindow) {
     window_open(2, 0, 0, 100, 100, u"2", WINDOW_INVISIBLE);
     window_open(6, 0, 0, 100, 100, u"6", WINDOW_INVISIBLE);
     window_end();
-    for (ObjectId id : {a, b, ObjectId{2}, ObjectId{6}}) EXPECT_EQ(window_handle(id), nullptr);
+    for (ObjectId id : {a, b, ObjectId{2}, ObjectId{6}})
+        EXPECT_EQ(window_handle(id), nullptr);
 }
 
 TEST_F(Window, EachNewWindowBecomesTheCurrentGadgetList) {
@@ -516,7 +516,7 @@ TEST_F(Window, OpenReturnsWhenTheWindowManagerNeverMaps) {
 // Under a window manager.
 
 class WindowManaged : public Window {
-protected:
+  protected:
     void SetUp() override {
         Window::SetUp();
         if (run_command("command -v openbox >/dev/null") != 0) GTEST_SKIP() << "openbox is not installed";

@@ -24,8 +24,7 @@ bool same_name(std::string source, const char* ours) {
     const std::string name = ours;
     source = source.substr(0, source.find("（"));
     if (source.size() > 13 && source.ends_with(" 振替休日")) source = "振替休日";
-    if (source == "休日")
-        return name == "国民の休日" || name == "即位の日" || name == "即位礼正殿の儀";
+    if (source == "休日") return name == "国民の休日" || name == "即位の日" || name == "即位礼正殿の儀";
     return source == name;
 }
 
@@ -38,16 +37,13 @@ TEST(JapanHolidays, EveryDayFrom1948To2099MatchesThePublishedLists) {
     std::map<std::int64_t, std::string> listed;
     for (std::string line; std::getline(file, line);) {
         if (line.empty() || line[0] == '#') continue;
-        const CivilDate d{std::stoi(line.substr(0, 4)), std::stoi(line.substr(5, 2)),
-                          std::stoi(line.substr(8, 2))};
-        ASSERT_TRUE(line.size() > 11 && civil_date_valid(d.year, d.month, d.day))
-            << "bad line: " << line;
+        const CivilDate d{std::stoi(line.substr(0, 4)), std::stoi(line.substr(5, 2)), std::stoi(line.substr(8, 2))};
+        ASSERT_TRUE(line.size() > 11 && civil_date_valid(d.year, d.month, d.day)) << "bad line: " << line;
         listed[civil_to_day_number(d.year, d.month, d.day)] = line.substr(11);
     }
     ASSERT_GT(listed.size(), 2400u) << path << " holds too few holidays";
     int faults = 0;
-    for (std::int64_t day = civil_to_day_number(1948, 7, 20);
-         day <= civil_to_day_number(2099, 12, 31); ++day) {
+    for (std::int64_t day = civil_to_day_number(1948, 7, 20); day <= civil_to_day_number(2099, 12, 31); ++day) {
         const CivilDate d = civil_from_day_number(day);
         const char* ours = japan_holiday_name(d.year, d.month, d.day);
         const auto source = listed.find(day);
@@ -97,8 +93,7 @@ TEST(DateNote, WritesTheWeekdayOrTheEraDateWithItsHoliday) {
             << row.year << "-" << row.month << "-" << row.day << " under " << row.time_locale;
     }
     std::setlocale(LC_TIME, saved.c_str());
-    if (!missing.empty())
-        GTEST_SKIP() << "locales not installed (scripts/setup.sh makes them):" << missing;
+    if (!missing.empty()) GTEST_SKIP() << "locales not installed (scripts/setup.sh makes them):" << missing;
 }
 
 TEST(Workdays, StepOverHolidaysAndCountBackToTheStepEvenAtTheLimits) {
@@ -136,13 +131,11 @@ TEST(Workdays, StepOverHolidaysAndCountBackToTheStepEvenAtTheLimits) {
     // The counts agree with a day-by-day walk over all the years of rules.
     const CivilDate start{1947, 12, 1};
     std::int64_t walked = 0;
-    for (std::int64_t day = civil_to_day_number(1947, 12, 2);
-         day <= civil_to_day_number(2101, 1, 31); ++day) {
+    for (std::int64_t day = civil_to_day_number(1947, 12, 2); day <= civil_to_day_number(2101, 1, 31); ++day) {
         const CivilDate d = civil_from_day_number(day);
         walked += is_japan_workday(d.year, d.month, d.day) ? 1 : 0;
         std::int64_t count = none;
-        ASSERT_TRUE(count_workdays(start, d, &count) && count == walked)
-            << d.year << "-" << d.month << "-" << d.day;
+        ASSERT_TRUE(count_workdays(start, d, &count) && count == walked) << d.year << "-" << d.month << "-" << d.day;
         ASSERT_TRUE(count_workdays(d, start, &count) && count == -walked);
     }
 }

@@ -17,10 +17,10 @@ struct RuleRow {
     const char *year, *month, *day, *count, *after, *before;
 };
 const RuleRow CALCULATION_RULE[] = {
-    {"2024", "2", "28", "1", "2024/02/29", "2024/02/27"},   // leap day both ways
-    {"1970", "1", "1", "1", "1970/01/02", "1969/12/31"},    // no range check on results
-    {"2024", "2", "30", "1", "0000/00/00", "0000/00/00"},   // no such day
-    {"2038", "1", "20", "0", "0000/00/00", "0000/00/00"},   // past the entry range
+    {"2024", "2", "28", "1", "2024/02/29", "2024/02/27"}, // leap day both ways
+    {"1970", "1", "1", "1", "1970/01/02", "1969/12/31"},  // no range check on results
+    {"2024", "2", "30", "1", "0000/00/00", "0000/00/00"}, // no such day
+    {"2038", "1", "20", "0", "0000/00/00", "0000/00/00"}, // past the entry range
     {"year", "1", "1", "1", "0000/00/00", "0000/00/00"},
     {"2024", "1", "1x", "1", "2024/01/02", "2023/12/31"},   // digits up to the first other character
     {"2038", "1", "10", "30", "2038/02/09", "2037/12/11"},  // past 2038 in full
@@ -30,13 +30,14 @@ const RuleRow CALCULATION_RULE[] = {
     {"2024", "1", "10", "-7", "2024/01/03", "2024/01/17"}, // a negative count goes the other way
     {"2024", "1", "10", " 7", "2024/01/17", "2024/01/03"}, // blanks and signs
     {"2024", "1", "10", "+7", "2024/01/17", "2024/01/03"},
-    {"2024", "2", "28", "", "2024/02/28", "2024/02/28"}, // no number: 0
+    {"2024", "2", "28", "", "2024/02/28", "2024/02/28"},                 // no number: 0
     {"2000", "1", "1", "$FFFFFFFFFFFFFFFF", "1999/12/31", "2000/01/02"}, // wraps to -1
     {"2000", "1", "1", "99999999999999999999", "0000/00/00", "0000/00/00"},
     {"2000", "1", "1", "-9223372036854775808", "0000/00/00", "0000/00/00"},
     {"2000", "1", "1", "4294967297", "0000/00/00", "0000/00/00"},
     {"4294969320", "1", "1", "1", "0000/00/00", "0000/00/00"}, // a year beyond 32 bits is no year
-    {"\u3000２０２４", "＋０２", "％１１１００", "－＄Ａ", "2024/02/18", "2024/03/09"}, // full-width, as typed in Japanese
+    {"\u3000２０２４", "＋０２", "％１１１００", "－＄Ａ", "2024/02/18",
+     "2024/03/09"}, // full-width, as typed in Japanese
     {"2024", "1", "10", "−＄ａ", "2023/12/31", "2024/01/20"},
     {"2024", "01", "01", "1\xff", "2024/01/02", "2023/12/31"}, // a byte that is no character stops the reading
     {"2024", "1", "1", "1\xef\xbf\xbd", "2024/01/02", "2023/12/31"},
@@ -47,13 +48,11 @@ struct DateRow {
     const char *date, *count, *after;
 };
 const DateRow DATE_TEXTS[] = {
-    {"2024-01-10", "-7", "2024/01/03"},
-    {"2024/01", "1", "0000/00/00"},
-    {"", "1", "0000/00/00"},
-    {"2024／02／28", "1", "2024/02/29"},        // full-width separators
-    {"２０２４−０１−０２", "1", "2024/01/03"}, // U+2212, as EUC-JP and Shift_JIS decode the full-width hyphen
+    {"2024-01-10", "-7", "2024/01/03"},          {"2024/01", "1", "0000/00/00"}, {"", "1", "0000/00/00"},
+    {"2024／02／28", "1", "2024/02/29"},         // full-width separators
+    {"２０２４−０１−０２", "1", "2024/01/03"},   // U+2212, as EUC-JP and Shift_JIS decode the full-width hyphen
     {"２０２４－０１－０２", "1", "2024/01/03"}, // U+FF0D
-    {"2024/01-02", "1", "0000/00/00"},        // the second separator is of the first one's kind
+    {"2024/01-02", "1", "0000/00/00"},           // the second separator is of the first one's kind
     {"\xff\xfe/\xc0/1", "1", "0000/00/00"},
 };
 
@@ -63,10 +62,9 @@ std::string wide_result(const RuleRow& r, CountDirection direction) {
         return tda_test::u16(valid);
     };
     const std::u16string y = wide(r.year), m = wide(r.month), d = wide(r.day), c = wide(r.count);
-    return result_text(calculate_date(reinterpret_cast<const WideChar*>(y.c_str()),
-                                      reinterpret_cast<const WideChar*>(m.c_str()),
-                                      reinterpret_cast<const WideChar*>(d.c_str()),
-                                      reinterpret_cast<const WideChar*>(c.c_str()), direction));
+    return result_text(calculate_date(
+        reinterpret_cast<const WideChar*>(y.c_str()), reinterpret_cast<const WideChar*>(m.c_str()),
+        reinterpret_cast<const WideChar*>(d.c_str()), reinterpret_cast<const WideChar*>(c.c_str()), direction));
 }
 
 TEST(CalculationRule, FieldTextsAndDateTextsGiveTheSameAnswer) {

@@ -52,15 +52,15 @@ TEST(CommandLine, TerminalAnswersHelpVersionAndErrorsWithoutADisplay) {
         {{"--before", "2024/01/10", "\t7"}, "2024/01/03\n", 0},
         {{"--before", "2024/01/10", "--", "-7"}, "2024/01/17\n", 0},
         {{"--after", "2024/01", "1"}, "0000/00/00\n", 1},
-        {{"--after", "\xff\xfe/\xc0/1", "1"}, "0000/00/00\n", 1},     // not text: no date
-        {{"--after", "2000/1/1", many_digits}, "1999/12/31\n", 0},     // 10^100000 - 1 wraps to -1
+        {{"--after", "\xff\xfe/\xc0/1", "1"}, "0000/00/00\n", 1},  // not text: no date
+        {{"--after", "2000/1/1", many_digits}, "1999/12/31\n", 0}, // 10^100000 - 1 wraps to -1
         {{"--between", "2024－01－01", "2024-01-02"}, "1\n", 0},
         {{"--between", "2025-01-01", "2024-01-01"}, "-366\n", 0},
         {{"--between", "1970/01/01", "2038/01/19"}, "24855\n", 0},
         {{"--between", "2024/01/01", "2024/02/30"}, "", 1},
         {{"--after", "2024/01/01", "1\xff"}, "2024/01/02\n", 0, "C.UTF-8"}, // an invalid byte stops the count
-        {{"--after", euc_date, "1"}, "2024/01/03\n", 0, "ja_JP.EUC-JP"},     // the IME's date, with U+2212
-        {{"--after", "２０２４/０１/０１", "1"}, "2024/01/02\n", 0, "C"},      // UTF-8 under C
+        {{"--after", euc_date, "1"}, "2024/01/03\n", 0, "ja_JP.EUC-JP"},    // the IME's date, with U+2212
+        {{"--after", "２０２４/０１/０１", "1"}, "2024/01/02\n", 0, "C"},   // UTF-8 under C
         {{"--between", "é", "2024/01/01"}, "", 1, "C"},                     // the same text in either place
         {{"--between", "2024/01/01", "é"}, "", 1, "C"},
         {{"--after", "2026/12/08", "90", "--weekday"}, "2027/03/08 Monday\n", 0, "C"},
@@ -87,8 +87,9 @@ TEST(CommandLine, TerminalAnswersHelpVersionAndErrorsWithoutADisplay) {
     g_autofree gchar* folder = g_dir_make_tmp("tda-planted-XXXXXX", nullptr);
     ASSERT_NE(folder, nullptr);
     const std::string copy = std::string(folder) + "/tovamidaysafter", planted = copy + "-window";
-    ASSERT_EQ(run_program({"/bin/sh", "-c", "cp \"$0\" \"$1\" && printf '#!/bin/sh\\necho planted\\n' >\"$2\" && "
-                                           "chmod 755 \"$2\" && chmod 1777 \"$3\"",
+    ASSERT_EQ(run_program({"/bin/sh", "-c",
+                           "cp \"$0\" \"$1\" && printf '#!/bin/sh\\necho planted\\n' >\"$2\" && "
+                           "chmod 755 \"$2\" && chmod 1777 \"$3\"",
                            calculator_program(), copy, planted, folder})
                   .status,
               0);
@@ -112,7 +113,8 @@ TEST(CommandLine, TerminalAnswersHelpVersionAndErrorsWithoutADisplay) {
         }
     }
     EXPECT_EQ(run_program({calculator_program()}, {"DISPLAY", "WAYLAND_DISPLAY"}).err, NO_DISPLAY);
-    const ProgramRun unreachable = run_program({"/usr/bin/env", "DISPLAY=:7777", calculator_program()}, {"WAYLAND_DISPLAY"});
+    const ProgramRun unreachable =
+        run_program({"/usr/bin/env", "DISPLAY=:7777", calculator_program()}, {"WAYLAND_DISPLAY"});
     EXPECT_EQ(unreachable.err, "tovamidaysafter: cannot open the display :7777; use --after, --before or --between "
                                "for a terminal result\n");
     run_program({"/bin/rm", "-rf", folder});
@@ -127,13 +129,11 @@ TEST(CommandLine, WriteErrorsAndTheLocalesEncoding) {
     const char* closed_pipe =
         "import os, signal, sys; signal.signal(signal.SIGPIPE, signal.SIG_DFL); r, w = os.pipe(); "
         "os.close(r); os.dup2(w, 1); os.execv(sys.argv[1], sys.argv[1:])";
-    for (const char* args :
-         {"--version", "--help", "--help-gtk", "--help-all", "--after 2024/01/01 1"}) {
+    for (const char* args : {"--version", "--help", "--help-gtk", "--help-all", "--after 2024/01/01 1"}) {
         SCOPED_TRACE(args);
         const std::string line = "exec \"$0\" " + std::string(args);
         const ProgramRun full = run_program({"/bin/sh", "-c", line + " >/dev/full", program});
-        const ProgramRun gone =
-            run_program({"/usr/bin/python3", "-c", closed_pipe, "/bin/sh", "-c", line, program});
+        const ProgramRun gone = run_program({"/usr/bin/python3", "-c", closed_pipe, "/bin/sh", "-c", line, program});
         EXPECT_EQ(std::to_string(full.status) + full.err, "1" + failed + g_strerror(ENOSPC) + "\n");
         EXPECT_EQ(std::to_string(gone.status) + gone.err, "1" + failed + g_strerror(EPIPE) + "\n");
     }

@@ -3,9 +3,9 @@
 // them with real key presses through the X server.
 #pragma once
 
+#include "app/calculation/i18n.h"
 #include "app/window/app.h"
 #include "app/window/calculator.h"
-#include "app/calculation/i18n.h"
 
 #include "runtime/core/wide_string.h"
 #include "runtime/event/event_wait.h"
@@ -14,8 +14,8 @@
 #include "support/gui_support.h"
 #include "support/test_support.h"
 
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <algorithm>
 #include <chrono>
@@ -54,7 +54,9 @@ inline bool run_loop(int ms, const std::function<bool()>& done = {}) {
 }
 
 // The text of a gadget as UTF-8.
-inline std::string text_of(ObjectId gadget) { return tda_test::utf8(tda_test::gadget_text_of(gadget)); }
+inline std::string text_of(ObjectId gadget) {
+    return tda_test::utf8(tda_test::gadget_text_of(gadget));
+}
 
 inline GtkWidget* widget_of(ObjectId gadget) {
     GadgetRecord* g = gadget_lookup(gadget);
@@ -81,9 +83,11 @@ inline void type_text(const std::string& text) {
     for (const char& c : text) {
         if ((c & 0xC0) == 0x80) continue; // inside a character beyond ASCII
         if ((c & 0x80) != 0) {
-            for (const char* k : {"Control_L", "Shift_L"}) tda_test::xtest_key_down(k, true);
+            for (const char* k : {"Control_L", "Shift_L"})
+                tda_test::xtest_key_down(k, true);
             tda_test::xtest_key("u");
-            for (const char* k : {"Shift_L", "Control_L"}) tda_test::xtest_key_down(k, false);
+            for (const char* k : {"Shift_L", "Control_L"})
+                tda_test::xtest_key_down(k, false);
             char hex[12]; // the code, then the space that ends it
             g_snprintf(hex, sizeof hex, "%x ", static_cast<unsigned>(g_utf8_get_char(&c)));
             tda_test::xtest_type(hex);
@@ -92,12 +96,26 @@ inline void type_text(const std::string& text) {
         const char* key = nullptr;
         bool shift = false;
         switch (c) {
-        case '$': key = "4"; shift = true; break;
-        case '%': key = "5"; shift = true; break;
-        case '+': key = "equal"; shift = true; break;
-        case '-': key = "minus"; break;
-        case ' ': key = "space"; break;
-        default: break;
+        case '$':
+            key = "4";
+            shift = true;
+            break;
+        case '%':
+            key = "5";
+            shift = true;
+            break;
+        case '+':
+            key = "equal";
+            shift = true;
+            break;
+        case '-':
+            key = "minus";
+            break;
+        case ' ':
+            key = "space";
+            break;
+        default:
+            break;
         }
         if (!key) {
             tda_test::xtest_type(std::string(1, c));
@@ -138,9 +156,7 @@ class CalculatorWindowTest : public ::testing::Test {
         tda_test::settle(500);
         run_loop(300);
     }
-    void SetUp() override {
-        ASSERT_TRUE(start_calculator()) << "no display could be had";
-    }
+    void SetUp() override { ASSERT_TRUE(start_calculator()) << "no display could be had"; }
 };
 
 } // namespace tda_app_test

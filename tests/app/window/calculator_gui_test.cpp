@@ -7,8 +7,8 @@
 #include "app/calculation/date_note.h"
 #include "runtime/date/date.h"
 
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <clocale>
 #include <cstdio>
@@ -90,10 +90,18 @@ TEST_F(Calculator, PushButtonsShowTheDatesAfterAndBefore) {
 TEST_F(Calculator, LabelsSpeakTheLocalesLanguageAndFitTheirPlaces) {
     const std::string messages = setlocale(LC_MESSAGES, nullptr);
     ASSERT_EQ(messages, std::getenv("TDA_EXPECT_LOCALE") ? std::getenv("TDA_EXPECT_LOCALE") : messages) << "no locale";
-    const struct { const char *c, *ja; int width; } rows[] = {
-        {"Year", "年", 40}, {"Month", "月", 60}, {"Day", "日", 40}, {"days after", "日後", 80}, {"days before", "日前", 90},
-        {"valid period: 1970-01-01 <--> 2038-01-19", "有効期間: 1970-01-01 <--> 2038-01-19", 380}, {"push", "計算", 100}};
-    GList* placed = gtk_container_get_children(GTK_CONTAINER(gtk_widget_get_ancestor(widget_of(year_field), GTK_TYPE_LAYOUT)));
+    const struct {
+        const char *c, *ja;
+        int width;
+    } rows[] = {{"Year", "年", 40},
+                {"Month", "月", 60},
+                {"Day", "日", 40},
+                {"days after", "日後", 80},
+                {"days before", "日前", 90},
+                {"valid period: 1970-01-01 <--> 2038-01-19", "有効期間: 1970-01-01 <--> 2038-01-19", 380},
+                {"push", "計算", 100}};
+    GList* placed =
+        gtk_container_get_children(GTK_CONTAINER(gtk_widget_get_ancestor(widget_of(year_field), GTK_TYPE_LAYOUT)));
     for (const auto& row : rows) {
         const std::string text = messages.rfind("ja", 0) == 0 ? row.ja : row.c;
         GtkWidget* label = nullptr;
@@ -113,8 +121,7 @@ TEST_F(Calculator, LabelsSpeakTheLocalesLanguageAndFitTheirPlaces) {
     GtkCalendar* calendar = GTK_CALENDAR(widget_of(date_calendar)); // and holidays under ja
     gtk_calendar_select_month(calendar, 2, 2027);
     gtk_calendar_select_day(calendar, 21);
-    const char* day =
-        messages.rfind("ja", 0) == 0 ? "2027年 3月 21日 日曜日 春分の日" : "Sunday March 21 2027";
+    const char* day = messages.rfind("ja", 0) == 0 ? "2027年 3月 21日 日曜日 春分の日" : "Sunday March 21 2027";
     EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(GTK_WIDGET(calendar))), day);
 }
 
@@ -173,8 +180,8 @@ TEST_F(Calculator, DateInputButtonCopiesTheEpochAndKeepsTheFieldsForDaysOutOfRan
         const char *year_text, *month_text, *day_text;
     };
     const Case cases[] = {
-        {1970, 1, 1, "1970", "01", "01"},   // DateValue 0 is a day like any other
-        {2040, 5, 5, "1999", "12", "31"},   // beyond 2038-01-19: the typed date stays
+        {1970, 1, 1, "1970", "01", "01"}, // DateValue 0 is a day like any other
+        {2040, 5, 5, "1999", "12", "31"}, // beyond 2038-01-19: the typed date stays
         {1969, 12, 31, "1999", "12", "31"},
         {2038, 1, 19, "2038", "01", "19"},
     };

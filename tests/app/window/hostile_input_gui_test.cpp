@@ -11,8 +11,8 @@
 #include "runtime/gadget/gadget.h"
 #include "support/gui_support.h"
 
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <chrono>
 #include <cstdint>
@@ -29,12 +29,12 @@ namespace {
 
 constexpr std::uint64_t SEED = 20240229;
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int ROUNDS = 1000;                 // the sanitizer checks every access, a tenth suffices
+constexpr int ROUNDS = 1000; // the sanitizer checks every access, a tenth suffices
 #else
-constexpr int ROUNDS = 10000;                // five texts each
+constexpr int ROUNDS = 10000; // five texts each
 #endif
-constexpr std::size_t HUGE_TEXT = 1 << 20;   // units of the 1 MB texts
-constexpr int HUGE_ROUNDS = 6;               // rounds that carry a 1 MB text
+constexpr std::size_t HUGE_TEXT = 1 << 20; // units of the 1 MB texts
+constexpr int HUGE_ROUNDS = 6;             // rounds that carry a 1 MB text
 
 // ---- The independent model -------------------------------------------------
 
@@ -42,23 +42,37 @@ constexpr int HUGE_ROUNDS = 6;               // rounds that carry a 1 MB text
 // "%" binary or decimal digits up to the first other unit, modulo 2^64.
 std::int64_t model_number(std::u16string s) {
     for (char16_t& c : s) // full-width digits, signs, $, %, hex letters and U+3000 read as ASCII
-        c = std::u16string_view(u"０１２３４５６７８９ＡＢＣＤＥＦａｂｃｄｅｆ＋－＄％").find(c) != std::u16string_view::npos
-                ? c - 0xFEE0 : c == u'−' ? u'-' : c == u'\u3000' ? u' ' : c;
+        c = std::u16string_view(u"０１２３４５６７８９ＡＢＣＤＥＦａｂｃｄｅｆ＋－＄％").find(c) !=
+                    std::u16string_view::npos
+                ? c - 0xFEE0
+            : c == u'−'      ? u'-'
+            : c == u'\u3000' ? u' '
+                             : c;
     std::size_t i = 0;
-    while (i < s.size() && (s[i] == u' ' || s[i] == u'\t')) ++i;
+    while (i < s.size() && (s[i] == u' ' || s[i] == u'\t'))
+        ++i;
     bool negative = false;
     if (i < s.size() && (s[i] == u'-' || s[i] == u'+')) negative = s[i++] == u'-';
     unsigned base = 10;
-    if (i < s.size() && s[i] == u'$') { base = 16; ++i; }
-    else if (i < s.size() && s[i] == u'%') { base = 2; ++i; }
+    if (i < s.size() && s[i] == u'$') {
+        base = 16;
+        ++i;
+    } else if (i < s.size() && s[i] == u'%') {
+        base = 2;
+        ++i;
+    }
     std::uint64_t value = 0;
     for (; i < s.size(); ++i) {
         char16_t c = s[i];
         unsigned d;
-        if (c >= u'0' && c <= u'9') d = c - u'0';
-        else if (c >= u'a' && c <= u'f') d = c - u'a' + 10;
-        else if (c >= u'A' && c <= u'F') d = c - u'A' + 10;
-        else break;
+        if (c >= u'0' && c <= u'9')
+            d = c - u'0';
+        else if (c >= u'a' && c <= u'f')
+            d = c - u'a' + 10;
+        else if (c >= u'A' && c <= u'F')
+            d = c - u'A' + 10;
+        else
+            break;
         if (d >= base) break;
         value = value * base + d;
     }
@@ -88,7 +102,8 @@ std::string model_result(const std::u16string& year_text, const std::u16string& 
     if (__builtin_mul_overflow(count, std::int64_t{86400}, &delta)) return invalid;
     __int128 seconds = static_cast<__int128>(sys_days{entered}.time_since_epoch().count()) * 86400 + delta;
     const __int128 first = static_cast<__int128>(sys_days{1y / January / 1}.time_since_epoch().count()) * 86400;
-    const __int128 last = static_cast<__int128>(sys_days{9999y / December / 31}.time_since_epoch().count()) * 86400 + 86399;
+    const __int128 last =
+        static_cast<__int128>(sys_days{9999y / December / 31}.time_since_epoch().count()) * 86400 + 86399;
     if (seconds < first || seconds > last) return invalid;
     year_month_day result{sys_days{days{static_cast<std::int64_t>(seconds / 86400)}}};
     char out[16];
@@ -107,35 +122,55 @@ struct Generator {
     // A unit from a mix of ASCII, controls, lone surrogates, other planes.
     char16_t unit() {
         switch (below(8)) {
-        case 0: return static_cast<char16_t>(1 + below(31));          // controls
-        case 1: return static_cast<char16_t>(0xD800 + below(0x800));  // lone surrogate halves
-        case 2: return static_cast<char16_t>(0x80 + below(0xD800 - 0x80));
-        case 3: return static_cast<char16_t>(0xE000 + below(0x2000)); // private use, fullwidth digits near
-        case 4: return u"0123456789"[below(10)];
-        case 5: return u" \t-+$%"[below(6)];
-        case 6: return static_cast<char16_t>(0xFF10 + below(10));     // fullwidth digits
-        default: return static_cast<char16_t>(0x20 + below(0x5F));
+        case 0:
+            return static_cast<char16_t>(1 + below(31)); // controls
+        case 1:
+            return static_cast<char16_t>(0xD800 + below(0x800)); // lone surrogate halves
+        case 2:
+            return static_cast<char16_t>(0x80 + below(0xD800 - 0x80));
+        case 3:
+            return static_cast<char16_t>(0xE000 + below(0x2000)); // private use, fullwidth digits near
+        case 4:
+            return u"0123456789"[below(10)];
+        case 5:
+            return u" \t-+$%"[below(6)];
+        case 6:
+            return static_cast<char16_t>(0xFF10 + below(10)); // fullwidth digits
+        default:
+            return static_cast<char16_t>(0x20 + below(0x5F));
         }
     }
 
     std::u16string random_units(std::size_t n) {
         std::u16string s;
-        for (std::size_t i = 0; i < n; ++i) s += unit();
+        for (std::size_t i = 0; i < n; ++i)
+            s += unit();
         return s;
     }
 
     std::u16string digits(std::size_t n, unsigned base) {
         static const char16_t all[] = u"0123456789abcdefABCDEF";
         std::u16string s;
-        for (std::size_t i = 0; i < n; ++i) s += base == 16 ? all[below(22)] : all[below(base)];
+        for (std::size_t i = 0; i < n; ++i)
+            s += base == 16 ? all[below(22)] : all[below(base)];
         return s;
     }
 
     // Blanks, a sign, a prefix, in random measure.
     std::u16string prefix() {
         std::u16string s;
-        for (auto n = below(4) == 0 ? below(3) : 0; n > 0; --n) s += below(2) ? u' ' : u'\t';
-        switch (below(6)) { case 0: s += u'-'; break; case 1: s += u'+'; break; default: break; }
+        for (auto n = below(4) == 0 ? below(3) : 0; n > 0; --n)
+            s += below(2) ? u' ' : u'\t';
+        switch (below(6)) {
+        case 0:
+            s += u'-';
+            break;
+        case 1:
+            s += u'+';
+            break;
+        default:
+            break;
+        }
         if (below(8) == 0) s += below(2) ? u'-' : u' '; // a second sign or a blank after it
         return s;
     }
@@ -151,18 +186,27 @@ struct Generator {
         // reach a real date.
         std::uint64_t kind = which < 3 && below(2) == 0 ? 9 : below(10);
         switch (kind) {
-        case 0: return random_units(below(24));
-        case 1: return prefix() + digits(20, 10);                                  // 20 digits
-        case 2: return prefix() + u"$" + digits(1 + below(18), 16);
-        case 3: return prefix() + u"%" + digits(1 + below(66), 2);
-        case 4: return prefix() + digits(1 + below(12), 10) + random_units(below(4));
+        case 0:
+            return random_units(below(24));
+        case 1:
+            return prefix() + digits(20, 10); // 20 digits
+        case 2:
+            return prefix() + u"$" + digits(1 + below(18), 16);
+        case 3:
+            return prefix() + u"%" + digits(1 + below(66), 2);
+        case 4:
+            return prefix() + digits(1 + below(12), 10) + random_units(below(4));
         default: {
             // Mostly plausible values, so that many results are real dates.
             std::int64_t v;
-            if (which == 0) v = 1968 + static_cast<std::int64_t>(below(73));
-            else if (which == 1) v = static_cast<std::int64_t>(below(15));
-            else if (which == 2) v = static_cast<std::int64_t>(below(34));
-            else v = static_cast<std::int64_t>(below(4000000)) - 2000000;
+            if (which == 0)
+                v = 1968 + static_cast<std::int64_t>(below(73));
+            else if (which == 1)
+                v = static_cast<std::int64_t>(below(15));
+            else if (which == 2)
+                v = static_cast<std::int64_t>(below(34));
+            else
+                v = static_cast<std::int64_t>(below(4000000)) - 2000000;
             std::u16string s = number_text(v);
             if (below(4) == 0) s = prefix() + s;
             if (below(4) == 0) s += random_units(1 + below(3));
@@ -182,7 +226,8 @@ struct Generator {
 
 std::string ascii(const std::u16string& s) {
     std::string out;
-    for (char16_t c : s) out += c < 0x80 ? static_cast<char>(c) : '?';
+    for (char16_t c : s)
+        out += c < 0x80 ? static_cast<char>(c) : '?';
     return out;
 }
 
@@ -190,8 +235,12 @@ std::string shown(const std::u16string& s) {
     std::string out;
     for (std::size_t i = 0; i < s.size() && i < 60; ++i) {
         char buf[12];
-        if (s[i] >= 0x20 && s[i] < 0x7F) out += static_cast<char>(s[i]);
-        else { std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(s[i])); out += buf; }
+        if (s[i] >= 0x20 && s[i] < 0x7F)
+            out += static_cast<char>(s[i]);
+        else {
+            std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(s[i]));
+            out += buf;
+        }
     }
     if (s.size() > 60) out += "...(" + std::to_string(s.size()) + " units)";
     return out;
@@ -233,7 +282,8 @@ TEST(CalculatorHostileInput, ResultsAgreeWithAnIndependentCalendar) {
     int texts = 0, dates = 0, invalid = 0, failures = 0, changed_by_toolkit = 0, huge = 0;
     for (int round = 0; round < ROUNDS && failures < 20; ++round) {
         std::u16string put[5];
-        for (int f = 0; f < 5; ++f) put[f] = gen.text(f < 3 ? f : 3);
+        for (int f = 0; f < 5; ++f)
+            put[f] = gen.text(f < 3 ? f : 3);
         if (round < HUGE_ROUNDS) {
             put[round % 5] = gen.huge(round);
             ++huge;
@@ -264,9 +314,9 @@ TEST(CalculatorHostileInput, ResultsAgreeWithAnIndependentCalendar) {
                   after_result == after_model && before_result == before_model;
         if (!ok) {
             ++failures;
-            ADD_FAILURE() << "round " << round << " clicks " << clicks << "\n  year  " << shown(held[0])
-                          << "\n  month " << shown(held[1]) << "\n  day   " << shown(held[2])
-                          << "\n  after " << shown(held[3]) << " -> " << after_result << " (model " << after_model << ")"
+            ADD_FAILURE() << "round " << round << " clicks " << clicks << "\n  year  " << shown(held[0]) << "\n  month "
+                          << shown(held[1]) << "\n  day   " << shown(held[2]) << "\n  after " << shown(held[3])
+                          << " -> " << after_result << " (model " << after_model << ")"
                           << "\n  before " << shown(held[4]) << " -> " << before_result << " (model " << before_model
                           << ")";
         }

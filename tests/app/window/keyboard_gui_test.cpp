@@ -7,8 +7,8 @@
 #include "app_test_support.h"
 #include "runtime/date/date.h"
 
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <chrono>
 #include <string>
@@ -97,9 +97,9 @@ gboolean watch_about(gpointer data) {
         about->seen = true;
         about->escaped = std::chrono::steady_clock::now();
         GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(box));
-        about->owned =
-            gtk_window_get_transient_for(GTK_WINDOW(box)) == GTK_WINDOW(gtk_widget_get_toplevel(widget_of(year_field))) &&
-            focus != nullptr && GTK_IS_BUTTON(focus);
+        about->owned = gtk_window_get_transient_for(GTK_WINDOW(box)) ==
+                           GTK_WINDOW(gtk_widget_get_toplevel(widget_of(year_field))) &&
+                       focus != nullptr && GTK_IS_BUTTON(focus);
         xtest_key("Escape");
     } else if (box && std::chrono::steady_clock::now() - about->escaped > std::chrono::seconds(3)) {
         about->still_open = true;
@@ -134,7 +134,8 @@ std::string clipboard_text() {
             r->done = true;
         },
         &reply);
-    pump_until("the clipboard's text", [&] { return reply.done; }, 3000);
+    pump_until(
+        "the clipboard's text", [&] { return reply.done; }, 3000);
     return reply.text;
 }
 
@@ -187,8 +188,10 @@ TEST_F(Keyboard, EnterComputesEscClosesAboutCtrlCCopiesCtrlWAndCtrlQClose) {
         gtk_widget_grab_focus(click ? focus_target(after_count_field) : focus_target(logo_gadget));
         GtkWidget* before = focused();
         const guint watch = g_timeout_add(20, watch_about, &about);
-        if (click) click_widget(widget_of(logo_gadget));
-        else press(key);
+        if (click)
+            click_widget(widget_of(logo_gadget));
+        else
+            press(key);
         if (!run_loop(6000, [&] { return about.done; })) g_source_remove(watch);
         EXPECT_TRUE(about.seen) << "no about box within 6 s";
         EXPECT_TRUE(about.owned) << "the box is not transient for the window or its focus is not on a button";
@@ -220,7 +223,8 @@ TEST_F(Keyboard, AFocusedFieldAndTheCalendarShowARing) {
             gtk_widget_get_allocation(widget, &a);
             std::vector<Pixel> band;
             for (int dy = 0; dy < a.height; ++dy)
-                for (int dx = a.width - 4; dx < a.width; ++dx) band.push_back(screen_pixel(x + dx, y + dy));
+                for (int dx = a.width - 4; dx < a.width; ++dx)
+                    band.push_back(screen_pixel(x + dx, y + dy));
             return band;
         };
         gtk_widget_grab_focus(widget_of(after_count_field));
@@ -239,9 +243,9 @@ TEST_F(Keyboard, AFocusedFieldAndTheCalendarShowARing) {
 }
 
 TEST_F(Keyboard, TabWalksTheInputsInReadingOrderAndShiftTabBack) {
-    const ObjectId order[] = {year_field,          month_combo,   day_combo,         after_count_field,
+    const ObjectId order[] = {year_field,          month_combo,        day_combo,          after_count_field,
                               after_button,        after_result_field, before_count_field, before_button,
-                              before_result_field, date_calendar, date_input_button, logo_gadget};
+                              before_result_field, date_calendar,      date_input_button,  logo_gadget};
     type_into(year_field, "2024");
     ASSERT_EQ(focused(), focus_target(year_field));
     for (std::size_t i = 1; i < std::size(order); ++i) {
@@ -306,8 +310,8 @@ TEST_F(Keyboard, AltAndTheUnderlinedLetterReachTheField) {
     const struct {
         const char* key;
         ObjectId field;
-    } rows[] = {{"y", year_field}, {"m", month_combo}, {"d", day_combo}, {"a", after_count_field},
-                {"b", before_count_field}};
+    } rows[] = {
+        {"y", year_field}, {"m", month_combo}, {"d", day_combo}, {"a", after_count_field}, {"b", before_count_field}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string("Alt+") + row.key);
         gtk_widget_grab_focus(focus_target(row.field == year_field ? date_calendar : year_field));
@@ -327,14 +331,12 @@ TEST_F(Keyboard, ArrowsPagesHomeAndEndMoveTheCalendarsDay) {
     const struct {
         const char* key; // none: the day is selected directly
         int year, month, day;
-    } rows[] = {{"Right", 2024, 3, 1},  {"Left", 2024, 2, 29},      {"Up", 2024, 2, 22},
-                {"Down", 2024, 2, 29},  {"Page_Down", 2024, 3, 29}, {"Page_Up", 2024, 2, 29},
-                {"Home", 2024, 2, 1},   {"End", 2024, 2, 29},       {"Page_Up", 2024, 1, 29},
-                {"Left", 2024, 1, 28},  {nullptr, 1, 1, 3},         {"Up", 1, 1, 1},
-                {"Left", 1, 1, 1},      {"Page_Up", 1, 1, 1},       {nullptr, 9999, 12, 30},
-                {"Down", 9999, 12, 31}, {"Right", 9999, 12, 31},    {"Page_Down", 9999, 12, 31}};
-    const GLogLevelFlags fatal =
-        g_log_set_always_fatal(G_LOG_LEVEL_CRITICAL); // no key at an edge complains
+    } rows[] = {{"Right", 2024, 3, 1},      {"Left", 2024, 2, 29},      {"Up", 2024, 2, 22},     {"Down", 2024, 2, 29},
+                {"Page_Down", 2024, 3, 29}, {"Page_Up", 2024, 2, 29},   {"Home", 2024, 2, 1},    {"End", 2024, 2, 29},
+                {"Page_Up", 2024, 1, 29},   {"Left", 2024, 1, 28},      {nullptr, 1, 1, 3},      {"Up", 1, 1, 1},
+                {"Left", 1, 1, 1},          {"Page_Up", 1, 1, 1},       {nullptr, 9999, 12, 30}, {"Down", 9999, 12, 31},
+                {"Right", 9999, 12, 31},    {"Page_Down", 9999, 12, 31}};
+    const GLogLevelFlags fatal = g_log_set_always_fatal(G_LOG_LEVEL_CRITICAL); // no key at an edge complains
     for (const auto& row : rows) {
         SCOPED_TRACE(row.key ? row.key : "selected");
         if (row.key == nullptr) gtk_calendar_select_month(calendar, row.month - 1, row.year);
@@ -346,8 +348,7 @@ TEST_F(Keyboard, ArrowsPagesHomeAndEndMoveTheCalendarsDay) {
     }
     g_log_set_always_fatal(fatal);
     // The calendar names the day it moved to, in the words and order of LC_TIME (C or English).
-    EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(widget_of(date_calendar))),
-                 "Friday December 31 9999");
+    EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(widget_of(date_calendar))), "Friday December 31 9999");
 }
 
 } // namespace

@@ -11,8 +11,8 @@
 #include "runtime/gadget/gadget.h"
 #include "support/gui_support.h"
 
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -26,12 +26,12 @@ using tda_app_test::widget_of;
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr int SOAK_ROUNDS = 5000;    // the sanitizer checks every access, a tenth suffices
+constexpr int SOAK_ROUNDS = 5000; // the sanitizer checks every access, a tenth suffices
 #else
-constexpr int SOAK_ROUNDS = 20000;   // two clicks and two keystrokes each
+constexpr int SOAK_ROUNDS = 20000; // two clicks and two keystrokes each
 #endif
-constexpr int WARM_ROUNDS = 500;     // the first 1 000 clicks
-constexpr int CHECK_EVERY = 997;     // rounds between read-backs of a keystroke's effect
+constexpr int WARM_ROUNDS = 500; // the first 1 000 clicks
+constexpr int CHECK_EVERY = 997; // rounds between read-backs of a keystroke's effect
 // Resident growth allowed after the warm-up: 21 bytes a round, so that a leak
 // of that size shows however many rounds run (about 84 KiB seen in 50 000).
 constexpr std::int64_t GROWTH_LIMIT = std::int64_t{21} * SOAK_ROUNDS;
@@ -65,9 +65,12 @@ void run_until_idle(LoopCounts& counts) {
         std::int64_t type = event_wait_timeout(0);
         if (type == EVENT_NONE) return;
         if (type == EVENT_TOOLKIT_ONLY) continue;
-        if (type == EVENT_GADGET && event_gadget() == after_button) ++counts.after_clicks;
-        else if (type == EVENT_GADGET && event_gadget() == before_button) ++counts.before_clicks;
-        else ++counts.other;
+        if (type == EVENT_GADGET && event_gadget() == after_button)
+            ++counts.after_clicks;
+        else if (type == EVENT_GADGET && event_gadget() == before_button)
+            ++counts.before_clicks;
+        else
+            ++counts.other;
         dispatch_event(type);
     }
 }
@@ -81,8 +84,7 @@ void put_key(GtkWidget* toplevel, guint keyval) {
     GdkKeymapKey* keys = nullptr;
     gint n_keys = 0;
     guint16 keycode = 0;
-    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys, &n_keys) &&
-        n_keys > 0)
+    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys, &n_keys) && n_keys > 0)
         keycode = static_cast<guint16>(keys[0].keycode);
     g_free(keys);
     for (GdkEventType kind : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
@@ -121,7 +123,8 @@ TEST(CalculatorSoak, ManyClicksAndKeystrokesKeepMemoryAndPoolSteady) {
     ASSERT_TRUE(GTK_IS_WINDOW(toplevel));
     const ObjectId typed_fields[] = {year_field, month_combo, day_combo, after_count_field, before_count_field};
     GtkWidget* targets[5];
-    for (int i = 0; i < 5; ++i) ASSERT_NE(targets[i] = key_target(typed_fields[i]), nullptr);
+    for (int i = 0; i < 5; ++i)
+        ASSERT_NE(targets[i] = key_target(typed_fields[i]), nullptr);
 
     gadget_set_text(year_field, u"2000");
     gadget_set_text(month_combo, u"01");
@@ -141,8 +144,10 @@ TEST(CalculatorSoak, ManyClicksAndKeystrokesKeepMemoryAndPoolSteady) {
         int f = round % 5;
         ObjectId field = typed_fields[f];
         // Focus as a click would give it: an entry keeps its text unselected.
-        if (GTK_IS_ENTRY(targets[f])) gtk_entry_grab_focus_without_selecting(GTK_ENTRY(targets[f]));
-        else gtk_widget_grab_focus(targets[f]);
+        if (GTK_IS_ENTRY(targets[f]))
+            gtk_entry_grab_focus_without_selecting(GTK_ENTRY(targets[f]));
+        else
+            gtk_widget_grab_focus(targets[f]);
         bool check = round % CHECK_EVERY == 0;
         std::u16string before_keys = check ? gadget_text_of(field) : u"";
         put_key(toplevel, GDK_KEY_7);
@@ -189,8 +194,8 @@ TEST(CalculatorSoak, ManyClicksAndKeystrokesKeepMemoryAndPoolSteady) {
     std::printf("soak: resident after first 1000 clicks %lld KiB, after all %lld KiB (%+lld KiB)\n",
                 static_cast<long long>(rss_warm / 1024), static_cast<long long>(rss_end / 1024),
                 static_cast<long long>((rss_end - rss_warm) / 1024));
-    std::printf("soak: event pool capacity idle %lld, after soak %lld\n",
-                static_cast<long long>(idle_capacity), static_cast<long long>(end_capacity));
+    std::printf("soak: event pool capacity idle %lld, after soak %lld\n", static_cast<long long>(idle_capacity),
+                static_cast<long long>(end_capacity));
     std::printf("soak: clicks dispatched after %lld + before %lld, fresh correct results %lld; "
                 "other events %lld; keystrokes read back %lld of %lld\n",
                 static_cast<long long>(counts.after_clicks), static_cast<long long>(counts.before_clicks),

@@ -52,7 +52,8 @@ TEST(StartUp, EachFailedCreationIsNamedAndStopsTheWindow) {
     // have an allocation of their own to fail varies from run to run; the
     // window's comes first, and many others are reached.
     std::string all;
-    for (const std::string& n : named) all += "[" + n + "] ";
+    for (const std::string& n : named)
+        all += "[" + n + "] ";
     EXPECT_TRUE(named.contains("main window")) << all;
     EXPECT_GE(named.size(), 5u) << all;
 }

@@ -48,8 +48,7 @@ double linear(int channel) {
 }
 
 double luminance(std::uint32_t rgb) {
-    return 0.2126 * linear((rgb >> 16) & 0xFF) + 0.7152 * linear((rgb >> 8) & 0xFF) +
-           0.0722 * linear(rgb & 0xFF);
+    return 0.2126 * linear((rgb >> 16) & 0xFF) + 0.7152 * linear((rgb >> 8) & 0xFF) + 0.0722 * linear(rgb & 0xFF);
 }
 
 double contrast(std::uint32_t a, std::uint32_t b) {
@@ -58,8 +57,8 @@ double contrast(std::uint32_t a, std::uint32_t b) {
 }
 
 std::uint32_t pixel(GdkPixbuf* shot, int x, int y) {
-    const guchar* p = gdk_pixbuf_get_pixels(shot) + y * gdk_pixbuf_get_rowstride(shot) +
-                      x * gdk_pixbuf_get_n_channels(shot);
+    const guchar* p =
+        gdk_pixbuf_get_pixels(shot) + y * gdk_pixbuf_get_rowstride(shot) + x * gdk_pixbuf_get_n_channels(shot);
     return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
 }
 
@@ -105,8 +104,7 @@ struct Element {
 void add_labels(GtkWidget* widget, std::vector<Element>& out) {
     if (GTK_IS_BUTTON(widget)) return; // button labels are measured on the button's face
     if (GTK_IS_LABEL(widget)) {
-        out.push_back(
-            {std::string("label \"") + gtk_label_get_text(GTK_LABEL(widget)) + "\"", widget, 0});
+        out.push_back({std::string("label \"") + gtk_label_get_text(GTK_LABEL(widget)) + "\"", widget, 0});
         return;
     }
     if (GTK_IS_CONTAINER(widget)) {
@@ -159,8 +157,7 @@ std::pair<double, double> difference(GdkPixbuf* a, GdkPixbuf* b) {
             std::uint32_t p = pixel(a, x, y), q = pixel(b, x, y);
             int worst = 0;
             for (int s = 0; s < 24; s += 8) {
-                int d =
-                    std::abs(static_cast<int>((p >> s) & 0xFF) - static_cast<int>((q >> s) & 0xFF));
+                int d = std::abs(static_cast<int>((p >> s) & 0xFF) - static_cast<int>((q >> s) & 0xFF));
                 worst = std::max(worst, d);
                 sum += d;
             }
@@ -177,10 +174,11 @@ void switch_theme(const ThemeRow& row) {
     GdkFrameClock* frames = gtk_widget_get_frame_clock(top);
     Clock::time_point painted{};
     const gulong handler = g_signal_connect(frames, "after-paint", G_CALLBACK(+[](GdkFrameClock*, gpointer at) {
-        *static_cast<Clock::time_point*>(at) = Clock::now();
-    }), &painted);
-    g_object_set(gtk_settings_get_default(), "gtk-theme-name", row.theme,
-                 "gtk-application-prefer-dark-theme", row.dark ? TRUE : FALSE, nullptr);
+                                                *static_cast<Clock::time_point*>(at) = Clock::now();
+                                            }),
+                                            &painted);
+    g_object_set(gtk_settings_get_default(), "gtk-theme-name", row.theme, "gtk-application-prefer-dark-theme",
+                 row.dark ? TRUE : FALSE, nullptr);
     gtk_widget_queue_draw(top);
     EXPECT_TRUE(run_loop(5000, [&] {
         return painted != Clock::time_point{} && Clock::now() - painted > std::chrono::milliseconds(100);
@@ -214,33 +212,29 @@ TEST(ThemeContrast, EveryTextIsReadableUnderEachThemeAndTheDefaultLookIsKept) {
     ASSERT_EQ(elements.size(), 21u) << "ten labels, seven fields, three buttons, the calendar";
 
     const std::string build_dir = env_or("TDA_BINARY_DIR", ".");
-    const std::string reference =
-        env_or("TDA_SOURCE_DIR", ".") + "/tests/app/window/data/default_theme_layout.png";
+    const std::string reference = env_or("TDA_SOURCE_DIR", ".") + "/tests/app/window/data/default_theme_layout.png";
     std::printf("%-34s %-22s %8s\n", "element", "theme", "contrast");
     for (const ThemeRow& row : THEMES) {
         SCOPED_TRACE(row.row);
         switch_theme(row);
         GtkAllocation a;
         gtk_widget_get_allocation(layout, &a);
-        GdkPixbuf* shot = gdk_pixbuf_get_from_window(gtk_layout_get_bin_window(GTK_LAYOUT(layout)),
-                                                     0, 0, a.width, a.height);
+        GdkPixbuf* shot =
+            gdk_pixbuf_get_from_window(gtk_layout_get_bin_window(GTK_LAYOUT(layout)), 0, 0, a.width, a.height);
         ASSERT_NE(shot, nullptr) << "no pixels of the gadget area";
-        gdk_pixbuf_save(shot, (build_dir + "/theme_" + row.row + ".png").c_str(), "png", nullptr,
-                        nullptr);
+        gdk_pixbuf_save(shot, (build_dir + "/theme_" + row.row + ".png").c_str(), "png", nullptr, nullptr);
 
         for (const Element& e : elements) {
             Measure m = measure_box(shot, box_in(layout, e));
-            std::printf("%-34s %-22s %8.2f  (text #%06x on #%06x)\n", e.name.c_str(), row.row,
-                        m.ratio, m.ink, m.background);
+            std::printf("%-34s %-22s %8.2f  (text #%06x on #%06x)\n", e.name.c_str(), row.row, m.ratio, m.ink,
+                        m.background);
             EXPECT_GE(m.ink_pixels, 6) << e.name << ": no text found in its box";
-            EXPECT_GE(m.ratio, MIN_CONTRAST)
-                << e.name << ": text #" << std::hex << m.ink << " on #" << m.background;
+            EXPECT_GE(m.ratio, MIN_CONTRAST) << e.name << ": text #" << std::hex << m.ink << " on #" << m.background;
         }
 
         if (std::string(row.row) == "default") {
             if (std::getenv("TDA_WRITE_REFERENCE")) {
-                ASSERT_TRUE(gdk_pixbuf_save(shot, reference.c_str(), "png", nullptr, nullptr))
-                    << reference;
+                ASSERT_TRUE(gdk_pixbuf_save(shot, reference.c_str(), "png", nullptr, nullptr)) << reference;
             } else {
                 GdkPixbuf* before = gdk_pixbuf_new_from_file(reference.c_str(), nullptr);
                 ASSERT_NE(before, nullptr) << "cannot read " << reference;
