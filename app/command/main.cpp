@@ -54,9 +54,13 @@ int main(int argc, char** argv) {
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &ignore, &previous);
     const TerminalOutcome outcome = terminal_read(argc, argv);
-    thread_slots_end();
-    workspace_end();
-    if (outcome.answered) return terminal_check_output(outcome.status);
+    if (outcome.answered) {
+        thread_slots_end();
+        workspace_end();
+        return terminal_check_output(outcome.status);
+    }
+    // The window's turn: exec replaces the whole process, so nothing is ended
+    // first; should it fail, the workspace stays reachable until the exit.
     sigaction(SIGPIPE, &previous, nullptr);
     const std::string program = window_program();
     execv(program.c_str(), argv);
