@@ -17,8 +17,8 @@ namespace tda_test {
 
 // Once per process: when $DISPLAY is unset starts a private Xvfb
 // (1280x1024x24) and session bus and points $DISPLAY and
-// $DBUS_SESSION_BUS_ADDRESS at them. False when no display can be had. Every GUI test goes through here, so none needs
-// a display set.
+// $DBUS_SESSION_BUS_ADDRESS at them. False when no display can be had.
+// Every GUI test goes through here, so none needs a display set.
 bool display_start();
 
 // Once per process: display_start, then the runtime start-up steps the GUI

@@ -13,10 +13,8 @@
 #   end_process PID [SECONDS]
 #                       process_ends PID SECONDS (default 0), then SIGTERM,
 #                       up to 5 s more, then SIGKILL; true when it ended by
-#                       itself. Sets
-#                       end_status to its exit status when it was a child of
-#                       this shell and has ended (124 when it had to be
-#                       stopped)
+#                       itself. Sets end_status to its exit status when it
+#                       was a child of this shell (124 when it was stopped)
 
 wm_pid=
 
