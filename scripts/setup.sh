@@ -218,13 +218,6 @@ run_tests() {
     [ "$side_status" -eq 0 ] || { echo "The ThreadSanitizer tests or the fuzz build failed."; exit 1; }
     check_no_leftovers "the test suite" || exit 1
 
-    # The long tests (label "long": the valgrind session and minutes of
-    # random input) run on the plain build, one at a time, beside the
-    # sanitizer build and suite below; mostly one core waits on the other's
-    # display. Their output follows the sanitizer suite's.
-    local long_log="$build/long-tests.log" long_pid long_status=0
-    test_jobs=1 run_ctest "$build" -L long >"$long_log" 2>&1 &
-    long_pid=$!
 
     # The install check builds a plain tree of its own, and the valgrind and
     # strace sessions watch the plain program (a sanitizer runtime cannot run
@@ -240,11 +233,16 @@ run_tests() {
     LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         run_ctest "$build-asan" -LE "install|traced|long"
-    stage "The long tests, waited for"
-    wait "$long_pid" || long_status=$?
-    cat "$long_log"
-    [ "$long_status" -eq 0 ] || { echo "The long tests failed."; exit 1; }
-    check_no_leftovers "the sanitizer suite and the long tests" || exit 1
+    check_no_leftovers "the test suite under the sanitizers" || exit 1
+
+    # The long tests (label "long": the valgrind session and minutes of
+    # random input) on the plain build, one at a time and on a machine that
+    # does nothing else: beside the sanitizer stages, the program under
+    # valgrind took more than a minute and a half to answer its first
+    # selection request.
+    stage "The long tests"
+    test_jobs=1 run_ctest "$build" -L long
+    check_no_leftovers "the long tests" || exit 1
 
     stage "Fuzzing smoke runs"
     "$root/fuzz/run.sh" "${TDA_FUZZ_SECONDS:-30}"

@@ -27,7 +27,7 @@ log=$work/memcheck.log
 
 # GLib's slice allocator hides blocks from memcheck; plain malloc shows them.
 export G_SLICE=always-malloc G_DEBUG=gc-friendly
-session_wait=3
+session_wait=4
 # The command replaces itself with the window program: memcheck follows.
 scripted_session valgrind --tool=memcheck --error-exitcode=99 --trace-children=yes \
     --errors-for-leak-kinds=none --leak-check=full --show-leak-kinds=definite \
